@@ -1,0 +1,22 @@
+#pragma once
+// Where the program keeps its files: a writable data folder that acts as the program folder.
+#include <filesystem>
+#include <optional>
+
+namespace vx::platform {
+
+struct AppPaths {
+    std::filesystem::path executable;   // full path of the running program
+    std::filesystem::path dataDir;      // the program folder: working directory, settings, profiles
+    std::filesystem::path configDir;    // settings store and autostart live under here
+    std::filesystem::path runtimeDir;   // instance lock and socket
+    std::filesystem::path templatesDir; // installed assets copied into dataDir when missing
+};
+
+/// Resolves the folders: --data-dir, else $VXPLUS_HOME, else $XDG_DATA_HOME/veltrix-plus.
+AppPaths ResolveAppPaths(const std::optional<std::filesystem::path>& dataDirOption);
+/// Creates the data folder, copies missing templates into it and makes it the working
+/// directory. False when the folder cannot be made or entered.
+bool PrepareDataDir(const AppPaths& paths);
+
+}  // namespace vx::platform

@@ -1,0 +1,69 @@
+#pragma once
+// The simulated machine: GPUs and what their driver reports. Later features add fields here.
+#include "gpu/DriverStructs.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vx::sim {
+
+struct LegacyDomain {
+    uint32_t domainId = nvapi::kClockDomainGraphics;  // 0 graphics, 4 memory, 7 processor
+    int32_t frequencyKhz = 0;
+    int32_t fourthWord = 0;
+    int32_t minKhz = 0;
+    int32_t maxKhz = 0;
+};
+
+struct LegacyLevel {
+    uint32_t levelId = 0;
+    uint32_t flags = 0;  // 0 or 1: 2D; bit 1: 3D low power; bit 2: 3D performance
+    std::vector<LegacyDomain> domains;
+};
+
+struct GpuModel {
+    uint16_t pciDeviceId = 0;       // e.g. 0x1B82
+    uint16_t pciVendorId = 0x10DE;
+    uint32_t subsystemId = 0;
+    uint32_t revisionId = 0xA1;
+    bool computeMode = false;       // listed by the compute (TCC) enumeration instead
+    std::string name;               // full name, e.g. "GeForce GTX 1080"
+    std::string biosVersion;        // e.g. "86.04.17.00.01"
+    uint32_t ramType = 0;
+    uint32_t memoryBusWidth = 0;    // bits
+    std::vector<LegacyLevel> legacyLevels;
+    uint32_t currentLegacyLevel = 0;
+
+    uint32_t PciDeviceWord() const { return (uint32_t(pciDeviceId) << 16) | pciVendorId; }
+};
+
+struct Rig {
+    std::string name;
+    uint32_t driverVersion = 0;     // e.g. 41091 for 410.91
+    std::string buildBranch;
+    std::string interfaceVersion;   // what GetInterfaceVersionString reports
+    uint32_t dedicatedVideoMemoryKb = 0;
+    std::vector<GpuModel> gpus;
+    bool persist = false;           // keep written state in a file beside the rig
+    std::filesystem::path sourceFile;  // empty for built-in or built rigs
+};
+
+/// A rig file that could not be used: which file, which field, what was expected.
+struct RigError {
+    std::string message;
+};
+
+struct RigLoadResult {
+    std::optional<Rig> rig;
+    std::optional<RigError> error;
+};
+
+RigLoadResult LoadRigFile(const std::filesystem::path& path);
+RigLoadResult ParseRigJson(const std::string& text, const std::string& sourceName);
+/// The built-in demo rig: two GPUs of different families.
+Rig DemoRig();
+
+}  // namespace vx::sim
