@@ -44,8 +44,13 @@ public:
     /// Replaces the opener; takes effect at the next load.
     void SetOpener(DriverOpener opener);
 
+    /// Binds the driver when nothing is bound: 0 when bound, -1 no query export or initialise
+    /// entry missing, -2 library not found or refused, else the initialise entry's status.
     int32_t LoadDriverLibrary();
+    /// Loads under the lock and counts one more user on success.
     int32_t DriverInitialize();
+    /// Drops one user; the last one unloads: -4 nothing bound, -209 calls in flight,
+    /// -3 no unload entry, -1 the unload entry failed, 0 done.
     int32_t DriverUnload();
 
     /// One stub call: counts itself busy, binds on demand, resolves `id` (cached) and calls it.
@@ -59,7 +64,7 @@ public:
     }
 
     uint32_t busyCount() const { return busyCount_.load(); }
-    uint32_t refCount() const;
+    uint32_t refCount() const { return refCount_.load(); }
     bool isBound() const { return queryInterface_.load() != nullptr; }
     bool isUnloading() const { return unloading_.load(); }
 
@@ -77,19 +82,21 @@ private:
     };
 
     int32_t EnsureBound();
+    int32_t LoadLocked();  // caller holds lock_
     void* Resolve(uint32_t id);
     void ClearCache();
 
-    DriverOpener opener_;
-    std::shared_ptr<platform::DynamicLibrary> library_;
+    DriverOpener opener_;                                // guarded by lock_
+    std::shared_ptr<platform::DynamicLibrary> library_;  // guarded by lock_
     std::atomic<QueryInterfaceFn> queryInterface_{nullptr};
-    uint32_t refCount_ = 0;  // guarded by lock_
+    std::atomic<uint32_t> refCount_{0};  // changed only under lock_
     std::atomic<uint32_t> busyCount_{0};
     std::atomic<bool> unloading_{false};
     std::array<std::atomic<void*>, kEntryCacheSlots> entryCache_{};
     mutable std::mutex lock_;
-    std::chrono::milliseconds unloadWaitStep_{100};
-    int unloadWaitSteps_ = 10;
+    // Read by stubs while an unload holds lock_, hence atomics rather than guarded fields.
+    std::atomic<int64_t> unloadWaitStepMs_{100};
+    std::atomic<int> unloadWaitSteps_{10};
 };
 
 }  // namespace vx::driver

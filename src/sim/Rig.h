@@ -2,6 +2,7 @@
 // The simulated machine: GPUs and what their driver reports. Later features add fields here.
 #include "gpu/DriverStructs.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -16,12 +17,16 @@ struct LegacyDomain {
     int32_t fourthWord = 0;
     int32_t minKhz = 0;
     int32_t maxKhz = 0;
+
+    bool operator==(const LegacyDomain&) const = default;
 };
 
 struct LegacyLevel {
     uint32_t levelId = 0;
     uint32_t flags = 0;  // 0 or 1: 2D; bit 1: 3D low power; bit 2: 3D performance
     std::vector<LegacyDomain> domains;
+
+    bool operator==(const LegacyLevel&) const = default;
 };
 
 struct GpuModel {
@@ -35,9 +40,10 @@ struct GpuModel {
     uint32_t ramType = 0;
     uint32_t memoryBusWidth = 0;    // bits
     std::vector<LegacyLevel> legacyLevels;
-    uint32_t currentLegacyLevel = 0;
+    uint32_t currentLegacyLevel = 0;  // index into legacyLevels
 
     uint32_t PciDeviceWord() const { return (uint32_t(pciDeviceId) << 16) | pciVendorId; }
+    bool operator==(const GpuModel&) const = default;
 };
 
 struct Rig {
@@ -49,7 +55,15 @@ struct Rig {
     std::vector<GpuModel> gpus;
     bool persist = false;           // keep written state in a file beside the rig
     std::filesystem::path sourceFile;  // empty for built-in or built rigs
+
+    bool operator==(const Rig&) const = default;
 };
+
+// Bounds of a rig: what the driver's structures can carry.
+inline constexpr std::size_t kMaxRigGpus = nvapi::kMaxPhysicalGpus;
+inline constexpr std::size_t kMaxLegacyLevels = nvapi::kLegacyMaxLevels;
+inline constexpr std::size_t kMaxLegacyDomains = nvapi::kLegacyMaxDomains;
+inline constexpr std::size_t kMaxDriverString = nvapi::kShortStringSize - 1;  // plus the terminating zero
 
 /// A rig file that could not be used: which file, which field, what was expected.
 struct RigError {
@@ -61,7 +75,9 @@ struct RigLoadResult {
     std::optional<RigError> error;
 };
 
+/// Reads a rig file. Never throws: a bad file yields `error` naming the file and the field.
 RigLoadResult LoadRigFile(const std::filesystem::path& path);
+/// Parses rig JSON text; `sourceName` is the file name used in error messages.
 RigLoadResult ParseRigJson(const std::string& text, const std::string& sourceName);
 /// The built-in demo rig: two GPUs of different families.
 Rig DemoRig();

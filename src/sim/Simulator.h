@@ -24,6 +24,7 @@ struct CallRecord {
 
 class Simulator {
 public:
+    /// Creates the driver over `rig`; a persisting rig gets back the state saved by an earlier run.
     explicit Simulator(Rig rig);
     ~Simulator();
     Simulator(const Simulator&) = delete;
@@ -36,25 +37,40 @@ public:
     static nvapi::QueryInterfaceFn QueryInterface();
 
     // Fault injection.
+    /// The query returns null for `id`; a pointer resolved earlier answers NO_IMPLEMENTATION.
     void RemoveEntry(uint32_t id);
+    /// Every call of `id` returns `status` without doing anything.
     void ForceStatus(uint32_t id, int32_t status);
+    /// Undoes RemoveEntry, ForceStatus and RefuseVersion for `id`.
     void ClearFault(uint32_t id);
+    /// Calls of `id` passing `versionWord` return INCOMPATIBLE_STRUCT_VERSION.
     void RefuseVersion(uint32_t id, uint32_t versionWord);
     /// Invalidates every handle handed out; calls with them return `status` (-101 or -10)
     /// until the GPUs are enumerated again.
     void MakeHandlesStale(int32_t status);
 
+    // The call log: every entry call, oldest first, at most the capacity (the oldest go first).
     std::vector<CallRecord> Calls() const;
     std::vector<CallRecord> CallsTo(uint32_t id) const;
     void ClearCalls();
+    void SetCallLogCapacity(std::size_t records);
+    static constexpr std::size_t kDefaultCallLogCapacity = 100000;
 
+    /// The live rig. Lock mutex() while touching it, and call no entry while holding it.
     Rig& rig();
     std::mutex& mutex() const;
-    /// Writes the state file when the rig asks for persistence.
+    /// Whether Initialize has been called (and Unload not since).
+    bool IsInitialized() const;
+    /// Writes the state file when the rig asks for persistence. True when it was written.
     bool SaveState() const;
+    /// Where the state lives: $VXPLUS_SIM_STATE, else "<rig file>.state.json"; empty when the
+    /// rig does not persist or has no file.
+    std::filesystem::path StatePath() const;
+
+    struct Impl;  // defined in src/sim only
 
 private:
-    struct Impl;
+    friend class SimulatorAccess;
     std::unique_ptr<Impl> impl_;
 };
 

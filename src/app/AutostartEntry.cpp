@@ -1,0 +1,40 @@
+#include "app/AutostartEntry.h"
+
+#include <utility>
+
+namespace vx::app {
+
+AutostartEntry::AutostartEntry(platform::Autostart& store, std::string executablePath)
+    : store_(store), executablePath_(std::move(executablePath)) {}
+
+std::string AutostartEntry::CommandText(const std::string& executablePath, int mode) {
+    const char* name = StartupSwitchName(mode);
+    if (!name) return {};
+    return executablePath + ' ' + name;
+}
+
+std::optional<int> AutostartEntry::ModeFromCommandText(const std::string& text) {
+    const std::size_t blank = text.rfind(' ');
+    if (blank == std::string::npos || blank == 0) return std::nullopt;
+    return MatchStartupSwitch(std::string_view(text).substr(blank + 1));
+}
+
+bool AutostartEntry::Apply(int mode) {
+    if (mode == kModeDoNotRun) {
+        mode_ = mode;
+        return store_.Remove();
+    }
+    if (!StartupSwitchName(mode)) return false;
+    mode_ = mode;
+    return store_.Write(CommandText(executablePath_, mode));
+}
+
+bool AutostartEntry::Remove() { return store_.Remove(); }
+
+void AutostartEntry::ReadBack() {
+    const std::optional<std::string> text = store_.Read();
+    if (!text) return;
+    if (const std::optional<int> mode = ModeFromCommandText(*text)) mode_ = *mode;
+}
+
+}  // namespace vx::app

@@ -1,0 +1,65 @@
+#include "app/CommandLine.h"
+
+namespace vx::app {
+namespace {
+
+bool TakeValue(const std::string& arg, const std::string& name, std::string& value) {
+    if (arg.rfind(name + "=", 0) != 0) return false;
+    value = arg.substr(name.size() + 1);
+    return true;
+}
+
+void AppendSwitchWord(std::string& text, const std::string& word) {
+    if (!text.empty()) text += ' ';
+    text += word;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine cl;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string value;
+        if (arg.rfind("--", 0) != 0) {
+            AppendSwitchWord(cl.switchText, arg);
+        } else if (arg == "--simulate") {
+            cl.simulate = true;
+        } else if (TakeValue(arg, "--simulate", value)) {
+            cl.simulate = true;
+            if (value.empty()) cl.errors.push_back("--simulate= needs a rig file");
+            else cl.rigFile = value;
+        } else if (arg == "--data-dir") {
+            if (i + 1 < args.size()) cl.dataDir = args[++i];
+            else cl.errors.push_back("--data-dir needs a folder");
+        } else if (TakeValue(arg, "--data-dir", value)) {
+            if (value.empty()) cl.errors.push_back("--data-dir= needs a folder");
+            else cl.dataDir = value;
+        } else if (arg == "--headless") {
+            cl.headless = true;
+        } else if (arg == "--help" || arg == "-h") {
+            cl.help = true;
+        } else if (arg == "--version") {
+            cl.version = true;
+        } else {
+            cl.errors.push_back("unknown option " + arg);
+        }
+    }
+    return cl;
+}
+
+std::string UsageText(const std::string& programName) {
+    return "Usage: " + programName +
+           " [--simulate[=RIG.json]] [--data-dir DIR] [--headless] [SWITCH]\n"
+           "\n"
+           "  --simulate[=RIG.json]  use the simulated driver (default rig: the built-in demo rig)\n"
+           "  --data-dir DIR         program folder for settings, profiles and logs\n"
+           "                         (default: $VXPLUS_HOME, else $XDG_DATA_HOME/veltrix-plus)\n"
+           "  --headless             run without a window and print what happens\n"
+           "  --help                 show this text\n"
+           "  --version              show the version\n"
+           "\n"
+           "SWITCH is one of Normal, Minimize, SysTray, OnlyApplySettings (any letter case).\n";
+}
+
+}  // namespace vx::app

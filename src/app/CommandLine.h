@@ -1,0 +1,24 @@
+#pragma once
+// The program's own --options; whatever remains is the startup switch text.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vx::app {
+
+struct CommandLine {
+    bool simulate = false;
+    std::optional<std::filesystem::path> rigFile;  // --simulate=RIG.json; none: the demo rig
+    std::optional<std::filesystem::path> dataDir;
+    bool headless = false;
+    bool help = false;
+    bool version = false;
+    std::string switchText;           // the remaining arguments, joined by single blanks
+    std::vector<std::string> errors;  // unknown options, missing values
+};
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+std::string UsageText(const std::string& programName);
+
+}  // namespace vx::app

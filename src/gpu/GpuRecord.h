@@ -1,0 +1,109 @@
+#pragma once
+// What the program knows about one GPU: its driver handles, identification, the legacy
+// perf-level table and the on-card devices.
+#include "gpu/DriverStructs.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace vx {
+
+/// One on-card I2C device slot (40 bytes). Present when `address` is above 0.
+struct CardDeviceSlot {
+    uint8_t port = 0;     // the port byte every I2C call to the device passes
+    uint8_t address = 0;  // 8-bit I2C address, 0 when absent
+    std::array<uint8_t, 38> rest{};
+};
+static_assert(sizeof(CardDeviceSlot) == 40);
+
+inline constexpr int kCardDeviceSlots = 15;
+
+/// Domains and levels of the legacy perf-level table, as `GpuRecord::legacyClockTable` indexes them.
+enum LegacyClockDomain : int { kLegacyGraphics = 0, kLegacyProcessor = 1, kLegacyMemory = 2 };
+enum LegacyClockLevel : int { kLegacyLevel2D = 0, kLegacyLevel3DLowPower = 1, kLegacyLevel3DPerformance = 2 };
+inline constexpr int kLegacyClockValues = 18;
+
+/// Index into `legacyClockTable`: [domain][level][min, max], so graphics 2D min is 0,
+/// graphics 2D max 1, graphics 3D low-power min 2, ..., memory 3D performance max 17.
+constexpr int LegacyClockIndex(LegacyClockDomain domain, LegacyClockLevel level, bool maximum) {
+    return domain * 6 + level * 2 + (maximum ? 1 : 0);
+}
+static_assert(LegacyClockIndex(kLegacyMemory, kLegacyLevel3DPerformance, true) == kLegacyClockValues - 1);
+
+/// Fan access paths (`fanAccessKind`).
+enum FanAccessKind : int32_t {
+    kFanDriverCooler = 0,           // the driver's cooler interface
+    kFanDriverWithTachMcu = 1,      // the same, with a fan microcontroller for speed reading
+    kFanDriverWithMcuWrites = 2,    // the driver plus direct microcontroller writes
+    kFanRpmController = 3,          // an RPM fan controller on the card
+    kFanNotControllable = 4,
+};
+
+struct GpuRecord {
+    nvapi::PhysicalGpuHandle hPhysicalGpu = nullptr;
+    nvapi::DisplayHandle hNvDisplay = nullptr;  // always display index 0, the same in every record
+    int32_t fanLevelNow = -1;                   // -1 while unknown
+    std::array<CardDeviceSlot, kCardDeviceSlots> cardDevices{};
+
+    // Legacy perf-level table: which levels and domains the GPU reported.
+    bool has2DLevel = false;
+    bool has3DLowPowerLevel = false;
+    bool has3DPerformanceLevel = false;
+    bool hasProcessorDomain = false;
+    bool hasMemoryDomain = false;
+    bool hasGraphicsDomain = false;
+
+    int32_t fanAccessKind = kFanDriverCooler;
+    // The cooler list read at start-up joins here with cooler control.
+
+    /// Serialises every I2C transfer to this GPU; null before start-up and after ReleaseHandles.
+    std::unique_ptr<std::timed_mutex> i2cMutex;
+
+    /// Minimum and maximum clocks in kHz per domain and level; see LegacyClockIndex.
+    std::array<int32_t, kLegacyClockValues> legacyClockTable{};
+
+    int32_t fanLevelMax = 0;  // percent
+    int32_t fanLevelMin = 0;  // percent
+
+    std::string deviceIdText;  // 4 lower-case hex digits, e.g. "1b82"
+    std::string biosTagText;   // up to 4 characters from the video BIOS, empty until scanned
+
+    bool boardA013 = false;
+
+    // Identification.
+    bool legacyListA = false;
+    bool legacyListB = false;
+    bool supportedGpu = false;
+    bool fourLevelBoard = false;  // the legacy table has exactly 4 levels
+    bool quirk0E22 = false;
+    bool quirk0DC4 = false;
+    bool pstate20Group1 = false;
+    bool pstate20Group2 = false;
+    bool pstate20Group3 = false;
+    bool pstate20Group4 = false;
+    bool pascalSeries = false;
+
+    uint32_t ramType = 0;         // the driver's memory-type code
+    uint32_t memoryBusWidth = 0;  // bits, 0 when unknown
+    int32_t uiFlag = 0;           // fan-curve switch of the main window
+    int32_t powerLimitDefault = 0;  // 1/1000 percent
+
+    // Shader clock / graphics clock per legacy level; 0 until computed.
+    float shaderRatio2D = 0.0f;
+    float shaderRatioLowPower = 0.0f;
+    float shaderRatioPerformance = 0.0f;
+
+    /// Clock offsets and over-voltage go through the P-state 2.0 interface.
+    bool usesPstates20() const { return pstate20Group1 || pstate20Group2 || pstate20Group3 || pstate20Group4; }
+    /// Clock offsets go through VF points, voltage through the clock boost lock.
+    bool usesVfPoints() const { return pascalSeries; }
+    bool isSupported() const { return supportedGpu; }
+    bool IsCardDevicePresent(int slot) const {
+        return slot >= 0 && slot < kCardDeviceSlots && cardDevices[static_cast<std::size_t>(slot)].address > 0;
+    }
+};
+
+}  // namespace vx

@@ -1,0 +1,45 @@
+#pragma once
+// The autostart entry as a freedesktop.org desktop entry in the user's autostart folder.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Autostart.h"
+
+namespace vx::platform {
+
+class DesktopAutostart : public Autostart {
+public:
+    /// Desktop entries beyond this size are not ours and are not read.
+    static constexpr std::size_t kMaxFileSize = 64 * 1024;
+
+    /// `file` is usually $XDG_CONFIG_HOME/autostart/veltrix-plus.desktop.
+    explicit DesktopAutostart(std::filesystem::path file);
+
+    /// The Exec line as "program blank arguments", unquoted and unescaped; nothing when there
+    /// is no entry, it cannot be parsed, or the session was told to skip it (Hidden=true).
+    std::optional<std::string> Read() const override;
+
+    /// `commandText` is the program's path, one blank and the switch; the path may hold
+    /// blanks and is quoted as the desktop entry format asks. Written atomically.
+    bool Write(const std::string& commandText) override;
+
+    /// Deletes the entry; true when no entry is left.
+    bool Remove() override;
+
+    const std::filesystem::path& File() const { return file_; }
+
+    /// One argument in the Exec quoting ("%" doubled; quoted when it holds reserved
+    /// characters), before the string escapes of the file.
+    static std::string QuoteExecArgument(const std::string& argument);
+    /// The Exec key's value for a command text: program and switch quoted and escaped.
+    static std::optional<std::string> ExecValueFor(const std::string& commandText);
+    /// The arguments of an Exec value as it stands in the file; nothing when it is malformed.
+    static std::optional<std::vector<std::string>> SplitExecValue(const std::string& value);
+
+private:
+    std::filesystem::path file_;
+};
+
+}  // namespace vx::platform

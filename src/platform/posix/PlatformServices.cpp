@@ -1,0 +1,21 @@
+#include "platform/PlatformServices.h"
+
+#include "platform/posix/DesktopAutostart.h"
+#include "platform/posix/IniSettingsStore.h"
+#include "platform/posix/PosixInstanceGuard.h"
+#include "platform/posix/SystemdServiceControl.h"
+
+namespace vx::platform {
+
+PlatformServices MakePlatformServices(const AppPaths& paths) {
+    PlatformServices services;
+    services.settingsStore =
+        std::make_unique<IniSettingsStore>(paths.configDir / "veltrix-plus" / "registry.ini");
+    services.autostart =
+        std::make_unique<DesktopAutostart>(paths.configDir / "autostart" / "veltrix-plus.desktop");
+    services.instanceGuard = std::make_unique<PosixInstanceGuard>(paths.runtimeDir);
+    services.serviceControl = std::make_unique<SystemdServiceControl>();
+    return services;
+}
+
+}  // namespace vx::platform

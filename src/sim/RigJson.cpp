@@ -1,0 +1,347 @@
+// Rig files: JSON in, a validated Rig out. Every complaint names the file and the field.
+#include "sim/Rig.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <initializer_list>
+#include <limits>
+#include <set>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace vx::sim {
+namespace {
+
+using nlohmann::json;
+
+// Rig files are hand-written and small; anything bigger is not a rig.
+constexpr std::uintmax_t kMaxRigFileBytes = 4 * 1024 * 1024;
+
+// Thrown inside this file only; ParseRigJson turns it into a RigError.
+struct FieldError {
+    std::string path;
+    std::string problem;
+};
+
+std::string Member(const std::string& base, std::string_view key) {
+    return base.empty() ? std::string(key) : base + "." + std::string(key);
+}
+
+std::string Element(const std::string& base, std::size_t index) {
+    return base + "[" + std::to_string(index) + "]";
+}
+
+std::string Found(const json& value) {
+    if (value.is_number_integer() || value.is_number_unsigned() || value.is_number_float())
+        return "found " + value.dump();
+    return std::string("found ") + value.type_name();
+}
+
+struct NamedCode {
+    std::string_view name;
+    uint32_t code;
+};
+
+// Memory type codes as the driver reports them.
+constexpr NamedCode kRamTypes[] = {
+    {"UNKNOWN", 0}, {"SDRAM", 1}, {"DDR1", 2}, {"DDR2", 3}, {"GDDR2", 4},
+    {"GDDR3", 5},   {"GDDR4", 6}, {"DDR3", 7}, {"GDDR5", 8}, {"LPDDR2", 9},
+};
+
+constexpr NamedCode kDomains[] = {
+    {"graphics", nvapi::kClockDomainGraphics},
+    {"memory", nvapi::kClockDomainMemory},
+    {"processor", nvapi::kClockDomainProcessor},
+};
+
+std::string NameList(std::initializer_list<std::string_view> names) {
+    std::string list;
+    for (std::string_view n : names) {
+        if (!list.empty()) list += ", ";
+        list += n;
+    }
+    return list;
+}
+
+std::optional<uint64_t> ParseHex(const std::string& text) {
+    if (text.size() < 3 || text.size() > 18 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
+        return std::nullopt;
+    uint64_t value = 0;
+    for (std::size_t i = 2; i < text.size(); ++i) {
+        char c = text[i];
+        int digit;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        else return std::nullopt;
+        value = (value << 4) | static_cast<uint64_t>(digit);
+    }
+    return value;
+}
+
+// Cuts to what a driver string buffer holds, without splitting a UTF-8 sequence.
+std::string CutToDriverString(std::string text) {
+    if (text.size() <= kMaxDriverString) return text;
+    std::size_t end = kMaxDriverString;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
+    return text;
+}
+
+class RigReader {
+public:
+    Rig ReadRig(const json& root) {
+        RequireObject(root, "", {"name", "driverVersion", "buildBranch", "interfaceVersion",
+                                 "dedicatedVideoMemoryKb", "persist", "gpus"});
+        Rig rig;
+        rig.name = String(root, "", "name", false, rig.name);
+        rig.driverVersion = Unsigned32(root, "", "driverVersion", false, rig.driverVersion);
+        rig.buildBranch = String(root, "", "buildBranch", true, rig.buildBranch);
+        rig.interfaceVersion = String(root, "", "interfaceVersion", true, rig.interfaceVersion);
+        rig.dedicatedVideoMemoryKb =
+            Unsigned32(root, "", "dedicatedVideoMemoryKb", false, rig.dedicatedVideoMemoryKb);
+        rig.persist = Bool(root, "", "persist", rig.persist);
+
+        auto gpus = root.find("gpus");
+        if (gpus == root.end()) throw FieldError{"gpus", "required field missing (expected an array of GPUs)"};
+        if (!gpus->is_array()) throw FieldError{"gpus", "expected an array of GPUs, " + Found(*gpus)};
+        if (gpus->size() > kMaxRigGpus)
+            throw FieldError{"gpus", "expected at most " + std::to_string(kMaxRigGpus) + " GPUs, found " +
+                                         std::to_string(gpus->size())};
+        for (std::size_t i = 0; i < gpus->size(); ++i) rig.gpus.push_back(ReadGpu((*gpus)[i], Element("gpus", i)));
+        return rig;
+    }
+
+private:
+    GpuModel ReadGpu(const json& node, const std::string& path) {
+        RequireObject(node, path, {"pciDeviceId", "pciVendorId", "subsystemId", "revisionId", "computeMode",
+                                   "name", "biosVersion", "ramType", "memoryBusWidth", "legacyLevels",
+                                   "currentLegacyLevel"});
+        GpuModel gpu;
+        if (!node.contains("pciDeviceId"))
+            throw FieldError{Member(path, "pciDeviceId"), "required field missing (expected a PCI device ID)"};
+        gpu.pciDeviceId = static_cast<uint16_t>(Id(node, path, "pciDeviceId", 0xFFFF, gpu.pciDeviceId));
+        gpu.pciVendorId = static_cast<uint16_t>(Id(node, path, "pciVendorId", 0xFFFF, gpu.pciVendorId));
+        gpu.subsystemId = static_cast<uint32_t>(Id(node, path, "subsystemId", 0xFFFFFFFF, gpu.subsystemId));
+        gpu.revisionId = static_cast<uint32_t>(Id(node, path, "revisionId", 0xFFFFFFFF, gpu.revisionId));
+        gpu.computeMode = Bool(node, path, "computeMode", gpu.computeMode);
+        gpu.name = String(node, path, "name", true, gpu.name);
+        gpu.biosVersion = String(node, path, "biosVersion", true, gpu.biosVersion);
+        gpu.ramType = Named(node, path, "ramType", kRamTypes, gpu.ramType);
+        gpu.memoryBusWidth = Unsigned32(node, path, "memoryBusWidth", false, gpu.memoryBusWidth);
+
+        if (auto levels = node.find("legacyLevels"); levels != node.end()) {
+            std::string levelsPath = Member(path, "legacyLevels");
+            if (!levels->is_array()) throw FieldError{levelsPath, "expected an array of levels, " + Found(*levels)};
+            if (levels->size() > kMaxLegacyLevels)
+                throw FieldError{levelsPath, "expected at most " + std::to_string(kMaxLegacyLevels) +
+                                                 " levels, found " + std::to_string(levels->size())};
+            std::set<uint32_t> ids;
+            for (std::size_t i = 0; i < levels->size(); ++i) {
+                std::string levelPath = Element(levelsPath, i);
+                LegacyLevel level = ReadLevel((*levels)[i], levelPath);
+                // Writes pick a level by its ID, so two levels must not share one.
+                if (!ids.insert(level.levelId).second)
+                    throw FieldError{Member(levelPath, "levelId"), "expected a level ID no other level uses, found " +
+                                                                       std::to_string(level.levelId) + " again"};
+                gpu.legacyLevels.push_back(std::move(level));
+            }
+        }
+        gpu.currentLegacyLevel = Unsigned32(node, path, "currentLegacyLevel", false, 0);
+        std::size_t levelCount = gpu.legacyLevels.size();
+        if (gpu.currentLegacyLevel != 0 && gpu.currentLegacyLevel >= levelCount)
+            throw FieldError{Member(path, "currentLegacyLevel"),
+                             "expected a level index below " + std::to_string(levelCount) + ", found " +
+                                 std::to_string(gpu.currentLegacyLevel)};
+        return gpu;
+    }
+
+    LegacyLevel ReadLevel(const json& node, const std::string& path) {
+        RequireObject(node, path, {"levelId", "flags", "domains"});
+        LegacyLevel level;
+        level.levelId = Required32(node, path, "levelId", true);
+        level.flags = Required32(node, path, "flags", true);
+        auto domains = node.find("domains");
+        std::string domainsPath = Member(path, "domains");
+        if (domains == node.end()) throw FieldError{domainsPath, "required field missing (expected an array of domains)"};
+        if (!domains->is_array()) throw FieldError{domainsPath, "expected an array of domains, " + Found(*domains)};
+        if (domains->size() > kMaxLegacyDomains)
+            throw FieldError{domainsPath, "expected at most " + std::to_string(kMaxLegacyDomains) +
+                                              " domains, found " + std::to_string(domains->size())};
+        std::set<uint32_t> ids;
+        for (std::size_t i = 0; i < domains->size(); ++i) {
+            std::string domainPath = Element(domainsPath, i);
+            LegacyDomain domain = ReadDomain((*domains)[i], domainPath);
+            if (!ids.insert(domain.domainId).second)
+                throw FieldError{Member(domainPath, "domainId"), "expected a domain not listed before in this level"};
+            level.domains.push_back(domain);
+        }
+        return level;
+    }
+
+    LegacyDomain ReadDomain(const json& node, const std::string& path) {
+        RequireObject(node, path, {"domainId", "frequencyKhz", "fourthWord", "minKhz", "maxKhz"});
+        LegacyDomain domain;
+        if (!node.contains("domainId"))
+            throw FieldError{Member(path, "domainId"), "required field missing (expected a clock domain)"};
+        domain.domainId = Named(node, path, "domainId", kDomains, 0);
+        if (domain.domainId >= kMaxLegacyDomains)
+            throw FieldError{Member(path, "domainId"), "expected a domain ID below " +
+                                                           std::to_string(kMaxLegacyDomains) + ", found " +
+                                                           std::to_string(domain.domainId)};
+        if (!node.contains("frequencyKhz"))
+            throw FieldError{Member(path, "frequencyKhz"), "required field missing (expected a frequency in kHz)"};
+        domain.frequencyKhz = Khz(node, path, "frequencyKhz", 0);
+        domain.fourthWord = Khz(node, path, "fourthWord", domain.frequencyKhz);
+        domain.minKhz = Khz(node, path, "minKhz", domain.frequencyKhz);
+        domain.maxKhz = Khz(node, path, "maxKhz", domain.frequencyKhz);
+        return domain;
+    }
+
+    static void RequireObject(const json& node, const std::string& path,
+                              std::initializer_list<std::string_view> known) {
+        if (!node.is_object()) throw FieldError{path.empty() ? "(top level)" : path, "expected an object, " + Found(node)};
+        for (const auto& item : node.items()) {
+            if (std::find(known.begin(), known.end(), item.key()) == known.end())
+                throw FieldError{Member(path, item.key()), "unknown field (expected one of: " + NameList(known) + ")"};
+        }
+    }
+
+    // An unsigned value; `hex` also accepts strings like "0x1B82".
+    static uint64_t UnsignedValue(const json& value, const std::string& path, uint64_t max, bool hex) {
+        std::string expected = "expected a number from 0 to " + std::to_string(max);
+        if (hex) expected += " or a hex string like \"0x1B82\"";
+        if (value.is_number_unsigned()) {
+            uint64_t v = value.get<uint64_t>();
+            if (v > max) throw FieldError{path, expected + ", found " + std::to_string(v)};
+            return v;
+        }
+        if (hex && value.is_string()) {
+            std::optional<uint64_t> v = ParseHex(value.get<std::string>());
+            if (!v) throw FieldError{path, expected + ", found \"" + value.get<std::string>() + "\""};
+            if (*v > max) throw FieldError{path, expected + ", found " + value.get<std::string>()};
+            return *v;
+        }
+        throw FieldError{path, expected + ", " + Found(value)};
+    }
+
+    static uint64_t Id(const json& node, const std::string& path, std::string_view key, uint64_t max,
+                       uint64_t fallback) {
+        auto it = node.find(key);
+        if (it == node.end()) return fallback;
+        return UnsignedValue(*it, Member(path, key), max, true);
+    }
+
+    static uint32_t Unsigned32(const json& node, const std::string& path, std::string_view key, bool hex,
+                               uint32_t fallback) {
+        auto it = node.find(key);
+        if (it == node.end()) return fallback;
+        return static_cast<uint32_t>(UnsignedValue(*it, Member(path, key), 0xFFFFFFFF, hex));
+    }
+
+    static uint32_t Required32(const json& node, const std::string& path, std::string_view key, bool hex) {
+        if (!node.contains(key)) throw FieldError{Member(path, key), "required field missing"};
+        return Unsigned32(node, path, key, hex, 0);
+    }
+
+    static int32_t Khz(const json& node, const std::string& path, std::string_view key, int32_t fallback) {
+        auto it = node.find(key);
+        if (it == node.end()) return fallback;
+        return static_cast<int32_t>(
+            UnsignedValue(*it, Member(path, key), static_cast<uint64_t>(std::numeric_limits<int32_t>::max()), false));
+    }
+
+    template <std::size_t N>
+    static uint32_t Named(const json& node, const std::string& path, std::string_view key,
+                          const NamedCode (&names)[N], uint32_t fallback) {
+        auto it = node.find(key);
+        if (it == node.end()) return fallback;
+        if (it->is_string()) {
+            std::string text = it->get<std::string>();
+            for (const NamedCode& n : names)
+                if (n.name == text) return n.code;
+            std::string list;
+            for (const NamedCode& n : names) list += (list.empty() ? "" : ", ") + std::string(n.name);
+            throw FieldError{Member(path, key), "expected a number or one of " + list + ", found \"" + text + "\""};
+        }
+        return static_cast<uint32_t>(UnsignedValue(*it, Member(path, key), 0xFFFFFFFF, false));
+    }
+
+    static std::string String(const json& node, const std::string& path, std::string_view key, bool driverString,
+                              const std::string& fallback) {
+        auto it = node.find(key);
+        if (it == node.end()) return fallback;
+        if (!it->is_string()) throw FieldError{Member(path, key), "expected a string, " + Found(*it)};
+        std::string text = it->get<std::string>();
+        return driverString ? CutToDriverString(std::move(text)) : text;
+    }
+
+    static bool Bool(const json& node, const std::string& path, std::string_view key, bool fallback) {
+        auto it = node.find(key);
+        if (it == node.end()) return fallback;
+        if (!it->is_boolean()) throw FieldError{Member(path, key), "expected true or false, " + Found(*it)};
+        return it->get<bool>();
+    }
+};
+
+RigLoadResult Failure(std::string message) {
+    RigLoadResult result;
+    result.error = RigError{std::move(message)};
+    return result;
+}
+
+}  // namespace
+
+RigLoadResult ParseRigJson(const std::string& text, const std::string& sourceName) {
+    try {
+        json root = json::parse(text);
+        RigLoadResult result;
+        result.rig = RigReader().ReadRig(root);
+        return result;
+    } catch (const FieldError& e) {
+        return Failure(sourceName + ": " + e.path + ": " + e.problem);
+    } catch (const json::parse_error& e) {
+        return Failure(sourceName + ": not valid JSON (byte " + std::to_string(e.byte) + "): " + e.what());
+    } catch (const std::exception& e) {
+        return Failure(sourceName + ": cannot be read as a rig: " + e.what());
+    } catch (...) {
+        return Failure(sourceName + ": cannot be read as a rig");
+    }
+}
+
+RigLoadResult LoadRigFile(const std::filesystem::path& path) {
+    const std::string name = path.string();
+    try {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec))
+            return Failure(name + ": cannot read the rig file (" + (ec ? ec.message() : "not a regular file") + ")");
+        std::uintmax_t size = std::filesystem::file_size(path, ec);
+        if (ec) return Failure(name + ": cannot read the rig file (" + ec.message() + ")");
+        if (size > kMaxRigFileBytes)
+            return Failure(name + ": file too large for a rig (" + std::to_string(size) + " bytes, at most " +
+                           std::to_string(kMaxRigFileBytes) + ")");
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return Failure(name + ": cannot open the rig file");
+        std::string text(static_cast<std::size_t>(size), '\0');
+        in.read(text.data(), static_cast<std::streamsize>(size));
+        text.resize(static_cast<std::size_t>(in.gcount()));
+        if (in.bad()) return Failure(name + ": cannot read the rig file");
+
+        RigLoadResult result = ParseRigJson(text, name);
+        if (result.rig) {
+            std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+            result.rig->sourceFile = ec ? path : absolute;
+        }
+        return result;
+    } catch (const std::exception& e) {
+        return Failure(name + ": cannot read the rig file (" + e.what() + ")");
+    } catch (...) {
+        return Failure(name + ": cannot read the rig file");
+    }
+}
+
+}  // namespace vx::sim

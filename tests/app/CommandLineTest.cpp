@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "app/CommandLine.h"
+#include "app/GpuSummary.h"
+
+namespace vx::app {
+namespace {
+
+TEST(CommandLineTest, OwnOptionsAreTakenOffAndTheRestIsTheSwitchText) {
+    const CommandLine cl = ParseCommandLine({"--simulate=rigs/a.json", "--data-dir", "/tmp/d", "SysTray", "--headless"});
+    EXPECT_TRUE(cl.simulate);
+    EXPECT_EQ(cl.rigFile, std::filesystem::path("rigs/a.json"));
+    EXPECT_EQ(cl.dataDir, std::filesystem::path("/tmp/d"));
+    EXPECT_TRUE(cl.headless);
+    EXPECT_EQ(cl.switchText, "SysTray");
+    EXPECT_TRUE(cl.errors.empty());
+}
+
+TEST(CommandLineTest, SeveralWordsStayTogetherSoTheyMatchNoSwitch) {
+    EXPECT_EQ(ParseCommandLine({"Only", "Apply"}).switchText, "Only Apply");
+    EXPECT_EQ(ParseCommandLine({}).switchText, "");
+}
+
+TEST(CommandLineTest, PlainSimulateMeansTheDemoRig) {
+    const CommandLine cl = ParseCommandLine({"--simulate"});
+    EXPECT_TRUE(cl.simulate);
+    EXPECT_FALSE(cl.rigFile);
+}
+
+TEST(CommandLineTest, MistakesAreReportedNotIgnored) {
+    EXPECT_EQ(ParseCommandLine({"--data-dir"}).errors.size(), 1u);
+    EXPECT_EQ(ParseCommandLine({"--simulate="}).errors.size(), 1u);
+    EXPECT_EQ(ParseCommandLine({"--nonsense"}).errors.size(), 1u);
+}
+
+TEST(GpuSummaryTest, DriverVersionGetsAPointBeforeTheLastTwoDigits) {
+    EXPECT_EQ(FormatDriverVersion(41091), "410.91");
+    EXPECT_EQ(FormatDriverVersion(100), "1.00");
+    EXPECT_EQ(FormatDriverVersion(99), "99");
+    EXPECT_EQ(FormatDriverVersion(0), "0");
+}
+
+TEST(GpuSummaryTest, GpuLineNamesIndexNameAndDeviceId) {
+    EXPECT_EQ(GpuLine({0, "GeForce GTX 1070 Ti", "1b82"}), "GPU0 GeForce GTX 1070 Ti 1b82");
+    EXPECT_EQ(GpuLine({3, "", "1184"}), "GPU3 1184");
+}
+
+}  // namespace
+}  // namespace vx::app

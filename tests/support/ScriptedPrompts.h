@@ -1,0 +1,33 @@
+#pragma once
+// Message boxes answered from a script, recording what was shown.
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "ui/IPrompts.h"
+
+namespace vx::test {
+
+class ScriptedPrompts : public ui::IPrompts {
+public:
+    struct Shown {
+        std::string text;
+        std::string caption;
+        ui::BoxIcon icon;
+        ui::BoxButtons buttons;
+    };
+
+    ui::BoxAnswer MessageBox(const std::string& text, const std::string& caption, ui::BoxIcon icon,
+                             ui::BoxButtons buttons) override {
+        shown.push_back({text, caption, icon, buttons});
+        if (answers.empty()) return buttons == ui::BoxButtons::YesNo ? ui::BoxAnswer::Yes : ui::BoxAnswer::Ok;
+        const ui::BoxAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::deque<ui::BoxAnswer> answers;  // taken in order; then OK / Yes
+    std::vector<Shown> shown;
+};
+
+}  // namespace vx::test
