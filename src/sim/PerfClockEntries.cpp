@@ -34,8 +34,8 @@ void FillLevel(const LegacyLevel& level, LegacyPerfLevel& out) {
 
 int32_t SimGetPerfClocks(PhysicalGpuHandle gpu, int32_t selector, LegacyPerfClocks* table) {
     return ServeEntry(GPU_GetPerfClocks, [&](EntryCall& call) -> int32_t {
-        if (int32_t status = call.UseGpu(gpu)) return status;
         call.Arg(selector);
+        if (int32_t status = call.UseGpu(gpu)) return status;
         if (!table) return INVALID_ARGUMENT;
         if (int32_t status = call.CheckVersion(table->version, kLegacyPerfClocksVer)) return status;
         const GpuModel& model = call.gpu();
@@ -65,8 +65,8 @@ struct ClockChange {
 
 int32_t SimSetPerfClocks(PhysicalGpuHandle gpu, int32_t selector, LegacyPerfClocks* table) {
     return ServeEntry(GPU_SetPerfClocks, [&](EntryCall& call) -> int32_t {
-        if (int32_t status = call.UseGpu(gpu)) return status;
         call.Arg(selector);
+        if (int32_t status = call.UseGpu(gpu)) return status;
         if (!table) return INVALID_ARGUMENT;
         if (int32_t status = call.CheckVersion(table->version, kLegacyPerfClocksVer)) return status;
         if (selector < 0) return INVALID_ARGUMENT;

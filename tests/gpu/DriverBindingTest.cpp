@@ -2,6 +2,7 @@
 // tiny in-process driver whose entries the tests steer.
 #include "gpu/DriverBinding.h"
 #include "gpu/NvApiEntries.h"
+#include "platform/DynamicLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -274,6 +275,57 @@ TEST_F(DriverBindingTest, ConcurrentStubsLoadTheLibraryOnce) {
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(opens.load(), 1);
     EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(binding.busyCount(), 0u);
+}
+
+// Stands in for a loaded library so the test can tell when it has been released.
+std::atomic<int> librariesAlive{0};
+std::atomic<int> callsIntoReleasedLibrary{0};
+
+class CountedLibrary : public platform::DynamicLibrary {
+public:
+    CountedLibrary() { librariesAlive.fetch_add(1); }
+    ~CountedLibrary() override { librariesAlive.fetch_sub(1); }
+    void* Symbol(const std::string&) const override { return nullptr; }
+};
+
+int32_t CheckedRamType(nvapi::PhysicalGpuHandle, uint32_t* code) {
+    if (librariesAlive.load() == 0) callsIntoReleasedLibrary.fetch_add(1);
+    *code = 7;
+    return 0;
+}
+
+void* CheckedQuery(uint32_t id) { return Resolve(id, reinterpret_cast<void*>(&CheckedRamType)); }
+
+TEST_F(DriverBindingTest, UnloadNeverReleasesTheLibraryUnderARunningCall) {
+    binding.SetOpener([](OpenedDriver& out) {
+        out.library = std::make_shared<CountedLibrary>();
+        out.queryInterface = &CheckedQuery;
+        return 0;
+    });
+    std::atomic<bool> stop{false};
+    std::atomic<int> unexpected{0};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 3; ++t) {
+        callers.emplace_back([&] {
+            while (!stop.load()) {
+                uint32_t code = 0;
+                const int32_t status = entries.GetRamType(handle, &code);
+                // ERROR: an unload outlasted the waits.
+                if (status != 0 && status != nvapi::ERROR) unexpected.fetch_add(1);
+            }
+        });
+    }
+    for (int i = 0; i < 300; ++i) {
+        if (binding.DriverInitialize() != 0) unexpected.fetch_add(1);
+        const int32_t status = binding.DriverUnload();
+        if (status != 0 && status != nvapi::API_IN_USE) unexpected.fetch_add(1);
+    }
+    stop.store(true);
+    for (std::thread& caller : callers) caller.join();
+
+    EXPECT_EQ(unexpected.load(), 0);
+    EXPECT_EQ(callsIntoReleasedLibrary.load(), 0);
     EXPECT_EQ(binding.busyCount(), 0u);
 }
 

@@ -41,30 +41,6 @@ TEST(SimRigJson, AcceptsHexStringsAndNumbersForIds) {
     EXPECT_EQ(dec.rig->gpus[0].revisionId, 0xA1u);
 }
 
-TEST(SimRigJson, FillsDefaultsForOmittedFields) {
-    RigLoadResult result = ParseRigJson(RigText(), "a.json");
-    ASSERT_TRUE(result.rig);
-    const GpuModel& gpu = result.rig->gpus[0];
-    EXPECT_EQ(gpu.pciVendorId, 0x10DE);
-    EXPECT_FALSE(gpu.computeMode);
-    EXPECT_FALSE(result.rig->persist);
-    const LegacyDomain& domain = gpu.legacyLevels[0].domains[0];
-    EXPECT_EQ(domain.fourthWord, 300000);
-    EXPECT_EQ(domain.minKhz, 300000);
-    EXPECT_EQ(domain.maxKhz, 300000);
-}
-
-TEST(SimRigJson, AcceptsDomainAndMemoryTypeNames) {
-    RigLoadResult result = ParseRigJson(
-        R"({"gpus": [{"pciDeviceId": 1, "ramType": "GDDR3", "legacyLevels": [{"levelId": 3, "flags": 4,
-            "domains": [{"domainId": "memory", "frequencyKhz": 1}, {"domainId": "processor", "frequencyKhz": 2}]}]}]})",
-        "a.json");
-    ASSERT_TRUE(result.rig) << result.error->message;
-    EXPECT_EQ(result.rig->gpus[0].ramType, 5u);
-    EXPECT_EQ(result.rig->gpus[0].legacyLevels[0].domains[0].domainId, 4u);
-    EXPECT_EQ(result.rig->gpus[0].legacyLevels[0].domains[1].domainId, 7u);
-}
-
 TEST(SimRigJson, CutsDriverStringsToTheirBuffers) {
     std::string longName(100, 'N');
     // A two-byte character straddling the cut must not be split.
@@ -86,7 +62,6 @@ TEST(SimRigJson, ReportsWrongTypesWithTheFieldPath) {
     std::string twoGpus = R"({"gpus": [{"pciDeviceId": 1}, {"pciDeviceId": true}]})";
     EXPECT_THAT(ErrorOf(twoGpus), HasSubstr("bad.json: gpus[1].pciDeviceId: expected a number from 0 to 65535"));
     EXPECT_THAT(ErrorOf(RigText(R"("computeMode": "yes", )")), HasSubstr("gpus[0].computeMode: expected true or false"));
-    EXPECT_THAT(ErrorOf(RigText(R"("name": 5, )")), HasSubstr("gpus[0].name: expected a string"));
     EXPECT_THAT(ErrorOf(R"({"gpus": {}})"), HasSubstr("bad.json: gpus: expected an array"));
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "memoryBusWidth": 1.5}]})"),
                 HasSubstr("gpus[0].memoryBusWidth: expected a number from 0 to 4294967295, found 1.5"));
@@ -104,9 +79,7 @@ TEST(SimRigJson, RejectsUnknownFieldsSoTyposDoNotPassSilently) {
 TEST(SimRigJson, RejectsOutOfRangeValues) {
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": "0x1FFFF"}]})"),
                 HasSubstr("bad.json: gpus[0].pciDeviceId: expected a number from 0 to 65535"));
-    EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 65536}]})"), HasSubstr("found 65536"));
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": "1B82"}]})"), HasSubstr("hex string like"));
-    EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": -1}]})"), HasSubstr("gpus[0].pciDeviceId"));
     EXPECT_THAT(ErrorOf(RigText(R"("ramType": "HBM9", )")), HasSubstr("gpus[0].ramType: expected a number or one of"));
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "legacyLevels": [{"levelId": 0, "flags": 0,
                           "domains": [{"domainId": 32, "frequencyKhz": 1}]}]}]})"),
@@ -174,14 +147,6 @@ TEST(SimRigJson, LoadRigFileNamesTheFileAndNeverThrows) {
     RigLoadResult typo = LoadRigFile(dir / "typo.json");
     ASSERT_TRUE(typo.error);
     EXPECT_THAT(typo.error->message, HasSubstr("typo.json: gpus[0].bus: unknown field"));
-}
-
-TEST(SimRigJson, LoadRigFileRemembersWhereTheRigCameFrom) {
-    ScratchDir dir;
-    WriteText(dir / "rig.json", RigText());
-    RigLoadResult result = LoadRigFile(dir / "rig.json");
-    ASSERT_TRUE(result.rig) << result.error->message;
-    EXPECT_EQ(result.rig->sourceFile, dir / "rig.json");
 }
 
 TEST(SimRigJson, ShippedRigsEqualTheBuiltInOnes) {

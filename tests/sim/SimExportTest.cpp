@@ -9,6 +9,7 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
 #include <memory>
 
 namespace vx::sim {
@@ -23,7 +24,11 @@ struct LibraryCloser {
 TEST(SimExport, LibraryExportsQueryInterfaceServingTheChosenRig) {
     test::ScopedEnv rig("VXPLUS_SIM_RIG", std::string(VX_TEST_ASSETS) + "/rigs/legacy.json");
     test::ScopedEnv state("VXPLUS_SIM_STATE", std::nullopt);
-    std::unique_ptr<void, LibraryCloser> library(dlopen(VX_SIM_LIBRARY, RTLD_NOW | RTLD_LOCAL));
+    // A private copy: another test may have loaded the library already, with another rig.
+    test::ScratchDir dir;
+    std::filesystem::path copy = dir / "libnvapi-sim-copy.so";
+    std::filesystem::copy_file(VX_SIM_LIBRARY, copy);
+    std::unique_ptr<void, LibraryCloser> library(dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL));
     ASSERT_TRUE(library) << dlerror();
     auto query = reinterpret_cast<QueryInterfaceFn>(dlsym(library.get(), "nvapi_QueryInterface"));
     ASSERT_NE(query, nullptr);

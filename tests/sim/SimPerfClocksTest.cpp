@@ -48,10 +48,11 @@ protected:
 };
 
 TEST_F(SimPerfClocks, AllLevelsReadBackAsTheRigHasThem) {
-    Start(DemoRig());
+    const Rig demo = DemoRig();
+    Start(demo);
     for (std::size_t g = 0; g < 2; ++g) {
         auto table = Read(kAllLevels, nullptr, g);
-        const GpuModel& model = DemoRig().gpus[g];
+        const GpuModel& model = demo.gpus[g];
         EXPECT_EQ(table->version, kLegacyPerfClocksVer);
         ASSERT_EQ(table->levelCount, 3u);
         EXPECT_EQ(table->currentLevel, 0u);
