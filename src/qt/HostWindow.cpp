@@ -93,14 +93,14 @@ QWidget* HostWindow::BuildMainDialog(const app::SystemSummary& summary) {
     grid->addWidget(MakeLabel(Q(app::Text(105)), "key"), row, 0);  // "Driver Version"
     grid->addWidget(MakeLabel(Q(summary.driverVersionText.empty() ? "-" : summary.driverVersionText), "value"),
                     row++, 1);
+    grid->addWidget(MakeLabel(Q(app::Text(222)), "key"), row, 0);  // "Memory Size"
+    grid->addWidget(MakeLabel(QString("%1 MB").arg(summary.dedicatedMemoryMb), "value"), row++, 1);
     if (summary.gpus.empty())
         grid->addWidget(MakeLabel(Q(app::Text(app::msg::kInitHardwareFailed)), "value"), row++, 0, 1, 2);
     for (const app::GpuSummary& gpu : summary.gpus) {
         grid->addWidget(MakeLabel(QString("GPU%1  %2").arg(gpu.index).arg(Q(gpu.name)), "gpuName"), row++, 0, 1, 2);
         grid->addWidget(MakeLabel(Q(app::Text(100)), "key"), row, 0);  // "GPU ID"
         grid->addWidget(MakeLabel(Q(gpu.deviceIdText), "value"), row++, 1);
-        grid->addWidget(MakeLabel(Q(app::Text(222)), "key"), row, 0);  // "Memory Size"
-        grid->addWidget(MakeLabel(QString("%1 MB").arg(summary.dedicatedMemoryMb), "value"), row++, 1);
     }
     grid->setColumnStretch(1, 1);
     return dialog;
