@@ -18,7 +18,7 @@ SystemSummary Summarize(GpuAccess& gpu) {
     for (uint8_t i = 0; i < gpu.GetGpuCount(); ++i) {
         GpuSummary entry;
         entry.index = i;
-        if (gpu.GetFullName(i, entry.name) != 0) entry.name.clear();
+        if (gpu.GetGpuName(i, entry.name) != 0) entry.name.clear();
         entry.deviceIdText = gpu.deviceIdText(i);
         summary.gpus.push_back(std::move(entry));
     }

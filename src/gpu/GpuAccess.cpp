@@ -45,7 +45,7 @@ int32_t GpuAccess::Initialize() {
         uint32_t ramType = 0;
         if (api_.GetRamType(record.hPhysicalGpu, &ramType) == nvapi::OK) record.ramType = ramType;
 
-        // The on-card I2C device probes run here, before the bus width read.
+        ProbeCardDevices(gpu);  // I2C
 
         uint32_t width = 0;
         uint32_t location = 0;
@@ -135,14 +135,6 @@ bool GpuAccess::IsCardDevicePresent(uint8_t gpu, int slot) const {
 
 const GpuRecord* GpuAccess::Record(uint8_t gpu) const {
     return InRange(gpu) ? &records_[gpu] : nullptr;
-}
-
-int32_t GpuAccess::GetFullName(uint8_t gpu, std::string& name) {
-    if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    nvapi::ShortString text = {};
-    const int32_t status = api_.GetFullName(records_[gpu].hPhysicalGpu, text);
-    if (status == nvapi::OK) name = TextOf(text, sizeof(text));
-    return status;
 }
 
 int32_t GpuAccess::GetDriverVersion(uint32_t& drvVersion, std::string& buildBranch) {

@@ -83,4 +83,60 @@ int32_t GpuAccess::ReadLegacyClockTable(GpuRecord& record) {
     return nvapi::OK;
 }
 
+// GetLegacyCurrentClocks (used by the card-device probes).
+
+namespace {
+
+// Level kind of the current level: 1 2D, 2 3D performance, 3 3D low power, 4 the lower
+// performance level (ID 2) of a four-level board, 0 none of these.
+int32_t LevelKind(const nvapi::LegacyPerfLevel& level, bool fourLevels) {
+    const uint32_t flags = level.flags;
+    if (flags == 0 || flags == 1) return 1;
+    if (flags & 2u) return 3;
+    if (!fourLevels) return (flags & 4u) ? 2 : 0;
+    if ((flags & 4u) && level.levelId == 3) return 2;
+    if ((flags & 5u) && level.levelId == 2) return 4;
+    return 0;
+}
+
+}  // namespace
+
+int32_t GpuAccess::GetLegacyCurrentClocks(uint8_t gpu, int32_t& graphics, int32_t& processor, int32_t& memory,
+                                          int32_t& kind) {
+    if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
+    GpuRecord& record = records_[gpu];
+    auto table = std::make_unique<nvapi::LegacyPerfClocks>();
+    table->version = nvapi::kLegacyPerfClocksVer;
+    if (int32_t status = api_.GetPerfClocks(record.hPhysicalGpu, nvapi::kAllLevels, table.get());
+        status != nvapi::OK)
+        return status;
+    // An empty table means the handle went stale; -101 makes the monitor refresh it.
+    if (table->levelCount == 0 || table->domainCount == 0) return nvapi::EXPECTED_PHYSICAL_GPU_HANDLE;
+
+    const uint32_t levelCount = std::min<uint32_t>(table->levelCount, nvapi::kLegacyMaxLevels);
+    const uint32_t domainCount = std::min<uint32_t>(table->domainCount, nvapi::kLegacyMaxDomains);
+    // The index comes from the driver; one past the levels names nothing to report.
+    if (table->currentLevel >= levelCount) return nvapi::ERROR;
+    const nvapi::LegacyPerfLevel& level = table->levels[table->currentLevel];
+
+    const bool fourLevels = table->levelCount == 4;
+    if (fourLevels) record.fourLevelBoard = true;
+    const int32_t levelKind = LevelKind(level, fourLevels);
+
+    int32_t clocks[3] = {};  // graphics, processor, memory
+    for (uint32_t d = 0; d < domainCount; ++d) {
+        const nvapi::LegacyPerfDomain& entry = level.domains[d];
+        if (entry.domainId == nvapi::kClockDomainGraphics) clocks[0] = entry.frequencyKhz;
+        if (entry.domainId == nvapi::kClockDomainProcessor) clocks[1] = entry.frequencyKhz;
+        if (entry.domainId == nvapi::kClockDomainMemory) clocks[2] = entry.frequencyKhz;
+    }
+    graphics = clocks[0];
+    processor = clocks[1];
+    memory = clocks[2];
+    kind = levelKind;
+
+    if ((levelKind == 1 || levelKind == 2) && record.IsCardDevicePresent(2)) ReadLegacyRangeCode(gpu, levelKind);
+    return nvapi::OK;
+}
+
 }  // namespace vx

@@ -21,6 +21,14 @@ static_assert(sizeof(CardDeviceSlot) == 40);
 
 inline constexpr int kCardDeviceSlots = 15;
 
+// I2C: the port byte of each slot is fixed by the board layout; slots 6 to 14 use 0.
+constexpr std::array<CardDeviceSlot, kCardDeviceSlots> InitialCardDevices() {
+    std::array<CardDeviceSlot, kCardDeviceSlots> devices{};
+    constexpr uint8_t kPorts[] = {2, 2, 3, 2, 3, 2};
+    for (std::size_t i = 0; i < std::size(kPorts); ++i) devices[i].port = kPorts[i];
+    return devices;
+}
+
 /// Domains and levels of the legacy perf-level table, as `GpuRecord::legacyClockTable` indexes them.
 enum LegacyClockDomain : int { kLegacyGraphics = 0, kLegacyProcessor = 1, kLegacyMemory = 2 };
 enum LegacyClockLevel : int { kLegacyLevel2D = 0, kLegacyLevel3DLowPower = 1, kLegacyLevel3DPerformance = 2 };
@@ -46,7 +54,7 @@ struct GpuRecord {
     nvapi::PhysicalGpuHandle hPhysicalGpu = nullptr;
     nvapi::DisplayHandle hNvDisplay = nullptr;  // always display index 0, the same in every record
     int32_t fanLevelNow = -1;                   // -1 while unknown
-    std::array<CardDeviceSlot, kCardDeviceSlots> cardDevices{};
+    std::array<CardDeviceSlot, kCardDeviceSlots> cardDevices = InitialCardDevices();
 
     // Legacy perf-level table: which levels and domains the GPU reported.
     bool has2DLevel = false;
@@ -95,6 +103,12 @@ struct GpuRecord {
     float shaderRatio2D = 0.0f;
     float shaderRatioLowPower = 0.0f;
     float shaderRatioPerformance = 0.0f;
+
+    // I2C: the slot-2 voltage register of legacy level kinds 1 and 2 (index kind - 1), read
+    // once per kind from the controller's range code; 0 until read.
+    std::array<uint8_t, 2> legacyVoltageRegister{};
+    // I2C: what ReadControllerSensorB hands back when a read fails.
+    float sensorBLastGood = 0.0f;
 
     /// Clock offsets and over-voltage go through the P-state 2.0 interface.
     bool usesPstates20() const { return pstate20Group1 || pstate20Group2 || pstate20Group3 || pstate20Group4; }

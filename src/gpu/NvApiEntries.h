@@ -2,6 +2,8 @@
 // Typed stubs over the binding: one method per driver entry, arguments passed through
 // unchanged, the driver's status returned unchanged (or a binding status: -1, -2, -3).
 #include "gpu/DriverBinding.h"
+#include "gpu/I2cStructs.h"
+#include "gpu/TelemetryStructs.h"
 
 namespace vx::driver {
 
@@ -54,6 +56,57 @@ public:
     }
     int32_t SetPerfClocks(nvapi::PhysicalGpuHandle gpu, int32_t selector, nvapi::LegacyPerfClocks* table) const {
         return binding_.Call<nvapi::SetPerfClocksFn>(nvapi::GPU_SetPerfClocks, gpu, selector, table);
+    }
+
+    // Telemetry
+    int32_t GetVbiosVersionString(nvapi::PhysicalGpuHandle gpu, nvapi::ShortString& text) const {
+        return binding_.Call<nvapi::GetFullNameFn>(nvapi::GPU_GetVbiosVersionString, gpu, static_cast<char*>(text));
+    }
+    int32_t GetThermalSettings(nvapi::PhysicalGpuHandle gpu, uint32_t sensorIndex,
+                               nvapi::ThermalSettings* settings) const {
+        return binding_.Call<nvapi::GetThermalSettingsFn>(nvapi::GPU_GetThermalSettings, gpu, sensorIndex, settings);
+    }
+    int32_t GetTachReading(nvapi::PhysicalGpuHandle gpu, uint32_t* rpm) const {
+        return binding_.Call<nvapi::GetTachReadingFn>(nvapi::GPU_GetTachReading, gpu, rpm);
+    }
+    int32_t GetAllClockFrequencies(nvapi::PhysicalGpuHandle gpu, nvapi::ClockFrequencies* clocks) const {
+        return binding_.Call<nvapi::GetAllClockFrequenciesFn>(nvapi::GPU_GetAllClockFrequencies, gpu, clocks);
+    }
+    int32_t GetDynamicPstatesInfoEx(nvapi::PhysicalGpuHandle gpu, nvapi::DynamicPstatesInfo* info) const {
+        return binding_.Call<nvapi::GetDynamicPstatesInfoExFn>(nvapi::GPU_GetDynamicPstatesInfoEx, gpu, info);
+    }
+    int32_t GetCurrentPstate(nvapi::PhysicalGpuHandle gpu, uint32_t* pstate) const {
+        return binding_.Call<nvapi::GetCurrentPstateFn>(nvapi::GPU_GetCurrentPstate, gpu, pstate);
+    }
+    int32_t GetVoltageRailStatus(nvapi::PhysicalGpuHandle gpu, nvapi::VoltageRailStatus* status) const {
+        return binding_.Call<nvapi::GetVoltageRailStatusFn>(nvapi::GPU_GetVoltageRailStatus, gpu, status);
+    }
+    int32_t GetVoltageDomainsStatus(nvapi::PhysicalGpuHandle gpu, nvapi::VoltageDomainsStatus* status) const {
+        return binding_.Call<nvapi::GetVoltageDomainsStatusFn>(nvapi::GPU_GetVoltageDomainsStatus, gpu, status);
+    }
+    int32_t PowerTopologyGetInfo(nvapi::PhysicalGpuHandle gpu, nvapi::PowerTopologyInfo* info) const {
+        return binding_.Call<nvapi::PowerTopologyGetInfoFn>(nvapi::GPU_PowerTopologyGetInfo, gpu, info);
+    }
+    int32_t PowerTopologyGetStatus(nvapi::PhysicalGpuHandle gpu, nvapi::PowerTopologyStatus* status) const {
+        return binding_.Call<nvapi::PowerTopologyGetStatusFn>(nvapi::GPU_PowerTopologyGetStatus, gpu, status);
+    }
+    // End of telemetry
+
+    // I2C
+    int32_t I2CRead(nvapi::PhysicalGpuHandle gpu, nvapi::I2cInfo* info) const {
+        return binding_.Call<nvapi::I2cFn>(nvapi::I2CRead, gpu, info);
+    }
+    int32_t I2CWrite(nvapi::PhysicalGpuHandle gpu, nvapi::I2cInfo* info) const {
+        return binding_.Call<nvapi::I2cFn>(nvapi::I2CWrite, gpu, info);
+    }
+    int32_t I2CReadEx(nvapi::PhysicalGpuHandle gpu, nvapi::I2cInfo* info, nvapi::I2cExScratch* scratch) const {
+        return binding_.Call<nvapi::I2cExFn>(nvapi::I2CReadEx, gpu, info, scratch);
+    }
+    int32_t I2CWriteEx(nvapi::PhysicalGpuHandle gpu, nvapi::I2cInfo* info, nvapi::I2cExScratch* scratch) const {
+        return binding_.Call<nvapi::I2cExFn>(nvapi::I2CWriteEx, gpu, info, scratch);
+    }
+    int32_t SetBoardControl(nvapi::PhysicalGpuHandle gpu, nvapi::BoardControl* control) const {
+        return binding_.Call<nvapi::SetBoardControlFn>(nvapi::GPU_SetVoltageRail, gpu, control);
     }
 
 private:

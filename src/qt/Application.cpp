@@ -13,9 +13,11 @@
 #include "app/CCorvaneHDApp.h"
 #include "app/CommandLine.h"
 #include "app/GpuSummary.h"
+#include "monitor/LiveReadout.h"
 #include "platform/PlatformServices.h"
 #include "platform/TerminationSignals.h"
 #include "qt/HostWindow.h"
+#include "qt/QtEventLoop.h"
 #include "qt/QtFontRegistry.h"
 #include "qt/QtPrompts.h"
 #include "sim/Simulator.h"
@@ -25,6 +27,8 @@ namespace vx::qt {
 namespace {
 
 constexpr int kInstancePollMs = 250;
+constexpr uint32_t kSampleTimerId = 32;
+constexpr uint32_t kSampleIntervalMs = 1100;
 
 bool DisplayAvailable() {
     return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
@@ -84,6 +88,17 @@ void ServeInstanceRequests(QCoreApplication& qapp, platform::InstanceGuard& guar
     auto* timer = new QTimer(&qapp);
     QObject::connect(timer, &QTimer::timeout, &qapp, [&guard] { guard.Poll(); });
     timer->start(kInstancePollMs);
+}
+
+// Without a window the live values go to standard output, one line per GPU per sample; the
+// driver layer's diagnostics then go to the error stream so the feed stays readable.
+void PrintLiveValuesEverySample(QtEventLoop& loop, GpuAccess& gpu) {
+    gpu.SetTraceSink([](const std::string& text) { std::fputs(text.c_str(), stderr); });
+    loop.SetTimer(kSampleTimerId, kSampleIntervalMs, [&gpu] {
+        for (uint8_t i = 0; i < gpu.GetGpuCount(); ++i)
+            std::printf("%s\n", monitor::FormatLiveLine(i, monitor::ReadLiveValues(gpu, i)).c_str());
+        std::fflush(stdout);
+    });
 }
 
 void ShowForStartupMode(HostWindow& host, int mode) {
@@ -153,9 +168,11 @@ int RunApplication(int argc, char** argv) {
     PrintSummary(summary, driverChoice.simulator.get());
     QuitOnTerminationSignals(*qapp);
 
+    QtEventLoop loop;
     std::unique_ptr<HostWindow> host;
     if (headless) {
         std::printf("Running without a window; Ctrl+C ends it.\n");
+        PrintLiveValuesEverySample(loop, application.gpu());
     } else {
         host = std::make_unique<HostWindow>(summary);
         QObject::connect(host.get(), &HostWindow::quitRequested, qapp.get(), [] { QCoreApplication::exit(0); });

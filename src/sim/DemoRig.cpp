@@ -20,6 +20,79 @@ LegacyLevel Level(uint32_t id, uint32_t flags, int32_t graphics, int32_t graphic
                         Domain(nvapi::kClockDomainProcessor, 2 * graphics, 2 * graphicsMin, 2 * graphicsMax)}};
 }
 
+// Telemetry: the Pascal board reports a board sensor before the GPU's own and runs a load
+// that comes and goes; the Kepler board steps through a few loads.
+TelemetryConfig PascalTelemetry() {
+    TelemetryConfig t;
+    t.sensors = {ThermalSensorConfig{2, nvapi::kThermalTargetBoard, -9, 0, 127},
+                 ThermalSensorConfig{1, nvapi::kThermalTargetGpu, 0, 0, 127}};
+    t.baseClockKhz = 1607000;
+    t.boostClockKhz = 1683000;
+    t.idleClockKhz = 139000;
+    t.maxClockKhz = 1898000;
+    t.memoryClockKhz = 4004000;
+    t.idleMemoryClockKhz = 405000;
+    t.minVoltageUv = 800000;
+    t.maxVoltageUv = 1050000;
+    t.defaultPowerW = 180;
+    t.idlePowerW = 9;
+    t.maxPowerW = 175;
+    t.thermalResistanceMilliCPerW = 420;
+    t.fanCoolingPercent = 60;
+    t.timeConstantMs = 20000;
+    t.maxFanRpm = 3200;
+    t.load.kind = LoadPatternKind::Square;
+    t.load.lowPercent = 5;
+    t.load.highPercent = 90;
+    t.load.highMs = 60000;
+    t.load.lowMs = 60000;
+    return t;
+}
+
+TelemetryConfig KeplerTelemetry() {
+    TelemetryConfig t;
+    t.baseClockKhz = 1046000;
+    t.boostClockKhz = 1085000;
+    t.idleClockKhz = 324000;
+    t.maxClockKhz = 1136000;
+    t.memoryClockKhz = 3505000;
+    t.idleMemoryClockKhz = 324000;
+    t.minVoltageUv = 875000;
+    t.maxVoltageUv = 1200000;
+    t.defaultPowerW = 230;
+    t.idlePowerW = 15;
+    t.maxPowerW = 215;
+    t.thermalResistanceMilliCPerW = 360;
+    t.fanCoolingPercent = 55;
+    t.timeConstantMs = 25000;
+    t.maxFanRpm = 3900;
+    t.load.kind = LoadPatternKind::Steps;
+    t.load.percents = {3, 40, 75, 98, 20};
+    t.load.stepMs = 15000;
+    return t;
+}
+
+// I2C: the Pascal board carries a lighting controller, the LCD module, a voltage controller
+// and the port-1 board device; the Kepler board a fan microcontroller and a voltage controller.
+I2cDeviceSpec PlacedDevice(I2cDeviceKind kind, uint8_t port, uint8_t address) {
+    I2cDeviceSpec spec;
+    spec.kind = kind;
+    spec.port = port;
+    spec.address = address;
+    return spec;
+}
+
+std::vector<I2cDeviceSpec> PascalI2cDevices() {
+    return {PlacedDevice(I2cDeviceKind::LedController1, 2, 0x40), PlacedDevice(I2cDeviceKind::LcdModule, 2, 0x9C),
+            PlacedDevice(I2cDeviceKind::VoltageController, 0, 0x60), PlacedDevice(I2cDeviceKind::BoardDevice, 1, 0x10)};
+}
+
+std::vector<I2cDeviceSpec> KeplerI2cDevices() {
+    I2cDeviceSpec fan = PlacedDevice(I2cDeviceKind::FanMicrocontroller, 2, 0x5C);
+    fan.maxRpm = 3900;
+    return {fan, PlacedDevice(I2cDeviceKind::VoltageController, 0, 0x60)};
+}
+
 }  // namespace
 
 Rig DemoRig() {
@@ -45,6 +118,8 @@ Rig DemoRig() {
         Level(2, 4, 1607000, 1240000, 1683000, 4004000, 4004000, 4504000),
     };
     pascal.currentLegacyLevel = 0;
+    pascal.telemetry = PascalTelemetry();
+    pascal.i2cDevices = PascalI2cDevices();
     rig.gpus.push_back(pascal);
 
     GpuModel kepler;
@@ -61,6 +136,8 @@ Rig DemoRig() {
         Level(2, 4, 1046000, 900000, 1202000, 3505000, 3505000, 4005000),
     };
     kepler.currentLegacyLevel = 0;
+    kepler.telemetry = KeplerTelemetry();
+    kepler.i2cDevices = KeplerI2cDevices();
     rig.gpus.push_back(kepler);
     return rig;
 }

@@ -5,7 +5,8 @@
 namespace vx::sim {
 
 void* EntryAddress(uint32_t id) {
-    for (void* (*group)(uint32_t) : {&SystemEntryAddress, &GpuInfoEntryAddress, &PerfClockEntryAddress})
+    for (void* (*group)(uint32_t) : {&SystemEntryAddress, &GpuInfoEntryAddress, &PerfClockEntryAddress,
+                                        &TelemetryEntryAddress, &I2cEntryAddress})
         if (void* entry = group(id)) return entry;
     return nullptr;
 }

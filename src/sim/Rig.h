@@ -1,6 +1,8 @@
 #pragma once
 // The simulated machine: GPUs and what their driver reports. Later features add fields here.
 #include "gpu/DriverStructs.h"
+#include "sim/I2cDeviceSpec.h"
+#include "sim/TelemetryConfig.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +43,9 @@ struct GpuModel {
     uint32_t memoryBusWidth = 0;    // bits
     std::vector<LegacyLevel> legacyLevels;
     uint32_t currentLegacyLevel = 0;  // index into legacyLevels
+    TelemetryConfig telemetry;        // sensors, rated clocks and the live model's constants
+    // I2C: the devices on the card's buses (at most kMaxI2cDevicesPerGpu).
+    std::vector<I2cDeviceSpec> i2cDevices;
 
     uint32_t PciDeviceWord() const { return (uint32_t(pciDeviceId) << 16) | pciVendorId; }
     bool operator==(const GpuModel&) const = default;

@@ -1,5 +1,7 @@
 // Rig files: JSON in, a validated Rig out. Every complaint names the file and the field.
 #include "sim/Rig.h"
+#include "sim/RigI2cJson.h"
+#include "sim/RigTelemetryJson.h"
 
 #include <nlohmann/json.hpp>
 
@@ -120,7 +122,7 @@ private:
     GpuModel ReadGpu(const json& node, const std::string& path) {
         RequireObject(node, path, {"pciDeviceId", "pciVendorId", "subsystemId", "revisionId", "computeMode",
                                    "name", "biosVersion", "ramType", "memoryBusWidth", "legacyLevels",
-                                   "currentLegacyLevel"});
+                                   "currentLegacyLevel", "telemetry", "i2cDevices"});
         GpuModel gpu;
         if (!node.contains("pciDeviceId"))
             throw FieldError{Member(path, "pciDeviceId"), "required field missing (expected a PCI device ID)"};
@@ -157,6 +159,22 @@ private:
             throw FieldError{Member(path, "currentLegacyLevel"),
                              "expected a level index below " + std::to_string(levelCount) + ", found " +
                                  std::to_string(gpu.currentLegacyLevel)};
+        // Telemetry
+        if (auto telemetry = node.find("telemetry"); telemetry != node.end()) {
+            try {
+                gpu.telemetry = ReadTelemetryConfig(*telemetry, Member(path, "telemetry"));
+            } catch (const TelemetryFieldError& e) {
+                throw FieldError{e.path, e.problem};
+            }
+        }
+        // I2C
+        if (auto devices = node.find("i2cDevices"); devices != node.end()) {
+            try {
+                gpu.i2cDevices = ReadI2cDevices(*devices, Member(path, "i2cDevices"));
+            } catch (const I2cFieldError& e) {
+                throw FieldError{e.path, e.problem};
+            }
+        }
         return gpu;
     }
 

@@ -164,6 +164,11 @@ std::filesystem::path Simulator::StatePath() const {
     return impl_->statePath;
 }
 
+void Simulator::SetClock(ui::IClock& clock) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->thermal.SetClock(clock);
+}
+
 // ---- The frame of one entry call ----
 
 EntryCall::EntryCall(Simulator::Impl& sim, uint32_t id) : sim_(sim) { record_.entryId = id; }

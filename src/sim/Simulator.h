@@ -2,14 +2,18 @@
 // The simulated driver. One simulator is active per process at a time; the exported
 // query function dispatches to it.
 #include "gpu/DriverStructs.h"
+#include "sim/I2cDevice.h"
 #include "sim/Rig.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
+
+namespace vx::ui { class IClock; }
 
 namespace vx::sim {
 
@@ -64,6 +68,36 @@ public:
     /// Where the state lives: $VXPLUS_SIM_STATE, else "<rig file>.state.json"; empty when the
     /// rig does not persist or has no file.
     std::filesystem::path StatePath() const;
+
+    // Telemetry
+    /// The time source of the live telemetry (temperature, load, clocks, fan); the system
+    /// clock until set. Model time restarts at the call; `clock` must outlive the simulator
+    /// or be replaced first.
+    void SetClock(ui::IClock& clock);
+
+    // I2C: the devices on each GPU's buses (GPUs by rig index), built from the rig when the
+    // simulator is created, and their faults.
+    /// Every transfer to the device at (port, address) fails with `status` (e.g. -1, a device
+    /// that does not acknowledge); 0 lets it answer again. False when there is no such device.
+    bool SetI2cDeviceFault(std::size_t gpu, uint8_t port, uint8_t address, int32_t status);
+    /// The I2C entries for `gpu` block, outside the simulator's lock, until ReleaseI2cBus or
+    /// the simulator's end; other entries and GPUs go on.
+    void HoldI2cBus(std::size_t gpu);
+    void ReleaseI2cBus(std::size_t gpu);
+    /// I2C calls now blocked on `gpu`'s held bus.
+    std::size_t I2cCallsWaiting(std::size_t gpu) const;
+    /// The live device model, or null. Like rig(): lock mutex() first, and call no entry
+    /// while holding it.
+    I2cDevice* I2cDeviceAt(std::size_t gpu, uint8_t port, uint8_t address);
+    /// What a read of the register returns now, without side effects; nullopt when absent.
+    std::optional<uint8_t> PeekI2cRegister(std::size_t gpu, uint8_t port, uint8_t address, uint8_t reg) const;
+    /// Sets a register as the device itself would (a sensor reading, a status byte), write
+    /// protection aside. False when absent.
+    bool PokeI2cRegister(std::size_t gpu, uint8_t port, uint8_t address, uint8_t reg, uint8_t value);
+    /// Colours a lighting controller took, oldest first.
+    std::vector<LightingColour> I2cLightingColours(std::size_t gpu, uint8_t port, uint8_t address) const;
+    /// Messages an LCD module received, oldest first.
+    std::vector<std::vector<uint8_t>> I2cLcdMessages(std::size_t gpu, uint8_t port, uint8_t address) const;
 
     struct Impl;  // defined in src/sim only
 

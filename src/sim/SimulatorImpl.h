@@ -2,7 +2,9 @@
 // Inside the simulator: its state, the handle encoding and the frame every entry runs in.
 // Only src/sim includes this.
 #include "sim/Simulator.h"
+#include "sim/I2cBus.h"
 #include "sim/StateFile.h"
+#include "sim/ThermalModel.h"
 
 #include <cstdint>
 #include <deque>
@@ -39,6 +41,13 @@ struct Simulator::Impl {
 
     PersistedState written;
     std::filesystem::path statePath;  // empty: nothing persists
+
+    // Telemetry: the GPUs' live models (not persisted) and the clock that moves them.
+    RigThermal thermal;
+
+    // I2C: each GPU's devices, built from the rig (not persisted: they start from power-up),
+    // and the holds that block a GPU's I2C calls. Last, so it goes first and frees waiters.
+    I2cBuses i2c{rig};
 };
 
 /// Reaches a simulator's state from the entry functions.

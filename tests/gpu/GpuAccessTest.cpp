@@ -36,7 +36,7 @@ TEST_F(GpuAccessTest, DemoRigStartsUp) {
         EXPECT_TRUE(gpus->has2DLevel(gpu) || gpus->has3DLowPowerLevel(gpu) || gpus->has3DPerformanceLevel(gpu));
 
         std::string name;
-        EXPECT_EQ(gpus->GetFullName(gpu, name), 0);
+        EXPECT_EQ(gpus->GetGpuName(gpu, name), 0);
         EXPECT_EQ(name, model.name);
     }
     EXPECT_TRUE(gpus->usesVfPoints(0));
@@ -123,7 +123,7 @@ TEST_F(GpuAccessTest, AMissingEntryOnlyLosesItsOwnValue) {
 
     std::string name;
     simulator->RemoveEntry(Entry::GPU_GetFullName);
-    EXPECT_EQ(gpus->GetFullName(0, name), nvapi::NO_IMPLEMENTATION);
+    EXPECT_EQ(gpus->GetGpuName(0, name), nvapi::NO_IMPLEMENTATION);
     EXPECT_TRUE(name.empty());
 }
 
@@ -152,7 +152,7 @@ TEST_F(GpuAccessTest, IndexesPastTheGpusGiveNeutralAnswers) {
         gpus->SetUiFlag(gpu, 5);
         EXPECT_EQ(gpus->uiFlag(gpu), 0);
         std::string name = "unchanged";
-        EXPECT_EQ(gpus->GetFullName(gpu, name), nvapi::INVALID_ARGUMENT);
+        EXPECT_EQ(gpus->GetGpuName(gpu, name), nvapi::INVALID_ARGUMENT);
         EXPECT_EQ(name, "unchanged");
     }
     gpus->SetUiFlag(0, 5);

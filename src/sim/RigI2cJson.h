@@ -1,0 +1,21 @@
+#pragma once
+// Reading a GPU's `i2cDevices` array of a rig file. Only the rig reader includes this.
+#include "sim/I2cDeviceSpec.h"
+
+#include <nlohmann/json_fwd.hpp>
+
+#include <string>
+#include <vector>
+
+namespace vx::sim {
+
+/// An I2C device field that cannot be used: its JSON path and what was expected.
+struct I2cFieldError {
+    std::string path;
+    std::string problem;
+};
+
+/// Reads an `i2cDevices` array found at JSON path `path`. Throws I2cFieldError.
+std::vector<I2cDeviceSpec> ReadI2cDevices(const nlohmann::json& node, const std::string& path);
+
+}  // namespace vx::sim
