@@ -3,9 +3,10 @@
 namespace vx::app {
 
 std::string FormatDriverVersion(uint32_t version) {
-    std::string text = std::to_string(version);
-    if (text.size() > 2) text.insert(text.size() - 2, ".");
-    return text;
+    const std::string digits = std::to_string(version);
+    if (digits.size() <= 2) return digits;
+    const std::size_t split = digits.size() - 2;
+    return digits.substr(0, split) + '.' + digits.substr(split);
 }
 
 SystemSummary Summarize(GpuAccess& gpu) {

@@ -18,7 +18,10 @@ fs::path TemporaryNameFor(const fs::path& path) {
     char suffix[48];
     std::snprintf(suffix, sizeof suffix, ".tmp-%016llx-%u",
                   static_cast<unsigned long long>(random()), counter.fetch_add(1));
-    return path.parent_path() / ("." + path.filename().string() + suffix);
+    std::string name = ".";
+    name += path.filename().string();
+    name += suffix;
+    return path.parent_path() / name;
 }
 
 }  // namespace

@@ -74,21 +74,21 @@ TelemetryConfig KeplerTelemetry() {
 
 // I2C: the Pascal board carries a lighting controller, the LCD module, a voltage controller
 // and the port-1 board device; the Kepler board a fan microcontroller and a voltage controller.
-I2cDeviceSpec PlacedDevice(I2cDeviceKind kind, uint8_t port, uint8_t address) {
-    I2cDeviceSpec spec;
-    spec.kind = kind;
-    spec.port = port;
-    spec.address = address;
-    return spec;
+I2cDeviceConfig PlacedDevice(I2cDeviceKind kind, uint8_t port, uint8_t address) {
+    I2cDeviceConfig config;
+    config.kind = kind;
+    config.port = port;
+    config.address = address;
+    return config;
 }
 
-std::vector<I2cDeviceSpec> PascalI2cDevices() {
+std::vector<I2cDeviceConfig> PascalI2cDevices() {
     return {PlacedDevice(I2cDeviceKind::LedController1, 2, 0x40), PlacedDevice(I2cDeviceKind::LcdModule, 2, 0x9C),
             PlacedDevice(I2cDeviceKind::VoltageController, 0, 0x60), PlacedDevice(I2cDeviceKind::BoardDevice, 1, 0x10)};
 }
 
-std::vector<I2cDeviceSpec> KeplerI2cDevices() {
-    I2cDeviceSpec fan = PlacedDevice(I2cDeviceKind::FanMicrocontroller, 2, 0x5C);
+std::vector<I2cDeviceConfig> KeplerI2cDevices() {
+    I2cDeviceConfig fan = PlacedDevice(I2cDeviceKind::FanMicrocontroller, 2, 0x5C);
     fan.maxRpm = 3900;
     return {fan, PlacedDevice(I2cDeviceKind::VoltageController, 0, 0x60)};
 }

@@ -2,9 +2,9 @@
 
 namespace vx::sim {
 
-I2cBus::I2cBus(const std::vector<I2cDeviceSpec>& specs) {
-    for (const I2cDeviceSpec& spec : specs)
-        if (std::unique_ptr<I2cDevice> device = MakeI2cDevice(spec)) devices_.push_back(std::move(device));
+I2cBus::I2cBus(const std::vector<I2cDeviceConfig>& configs) {
+    for (const I2cDeviceConfig& config : configs)
+        if (std::unique_ptr<I2cDevice> device = MakeI2cDevice(config)) devices_.push_back(std::move(device));
 }
 
 I2cDevice* I2cBus::Find(uint8_t port, uint8_t address) const {

@@ -16,7 +16,7 @@ class I2cBus {
 public:
     I2cBus() = default;
     /// Builds the models; of two devices at one place, the first answers.
-    explicit I2cBus(const std::vector<I2cDeviceSpec>& specs);
+    explicit I2cBus(const std::vector<I2cDeviceConfig>& configs);
 
     /// The device at (port, address), or null.
     I2cDevice* Find(uint8_t port, uint8_t address) const;

@@ -49,46 +49,46 @@ void I2cDevice::AddRegister(uint8_t reg, uint8_t value, bool writable) {
     registers_[reg] = Register{true, writable, value};
 }
 
-void I2cDevice::Configure(const I2cDeviceSpec& spec) {
-    for (const auto& [reg, value] : spec.registers) {
+void I2cDevice::Configure(const I2cDeviceConfig& config) {
+    for (const auto& [reg, value] : config.registers) {
         if (registers_[reg].present) Store(reg, value);
         else AddRegister(reg, value, true);
     }
-    for (uint8_t reg : spec.readOnly) {
+    for (uint8_t reg : config.readOnly) {
         if (!registers_[reg].present) AddRegister(reg, 0, false);
         registers_[reg].writable = false;
     }
 }
 
-std::unique_ptr<I2cDevice> MakeI2cDevice(const I2cDeviceSpec& spec) {
+std::unique_ptr<I2cDevice> MakeI2cDevice(const I2cDeviceConfig& config) {
     std::unique_ptr<I2cDevice> device;
-    switch (spec.kind) {
+    switch (config.kind) {
     case I2cDeviceKind::RpmFanController:
-        device = std::make_unique<RpmFanController>(spec.port, spec.address, spec.sensorB);
+        device = std::make_unique<RpmFanController>(config.port, config.address, config.sensorB);
         break;
     case I2cDeviceKind::FanMicrocontroller:
-        device = std::make_unique<FanMicrocontroller>(spec.port, spec.address, spec.maxRpm);
+        device = std::make_unique<FanMicrocontroller>(config.port, config.address, config.maxRpm);
         break;
     case I2cDeviceKind::LegacyVoltageController:
-        device = std::make_unique<LegacyVoltageController>(spec.port, spec.address);
+        device = std::make_unique<LegacyVoltageController>(config.port, config.address);
         break;
     case I2cDeviceKind::StepVoltageController:
-        device = std::make_unique<StepVoltageController>(spec.port, spec.address);
+        device = std::make_unique<StepVoltageController>(config.port, config.address);
         break;
     case I2cDeviceKind::VoltageController:
-        device = std::make_unique<VoltageController>(spec.port, spec.address);
+        device = std::make_unique<VoltageController>(config.port, config.address);
         break;
     case I2cDeviceKind::BoardVoltageController:
-        device = std::make_unique<BoardVoltageController>(spec.port, spec.address);
+        device = std::make_unique<BoardVoltageController>(config.port, config.address);
         break;
-    case I2cDeviceKind::BoardDevice: device = std::make_unique<BoardDevice>(spec.port, spec.address); break;
-    case I2cDeviceKind::PowerMonitor: device = std::make_unique<PowerMonitor>(spec.port, spec.address); break;
-    case I2cDeviceKind::LedController1: device = std::make_unique<LedController1>(spec.port, spec.address); break;
-    case I2cDeviceKind::LedController2: device = std::make_unique<LedController2>(spec.port, spec.address); break;
-    case I2cDeviceKind::LedController3: device = std::make_unique<LedController3>(spec.port, spec.address); break;
-    case I2cDeviceKind::LcdModule: device = std::make_unique<LcdModule>(spec.port, spec.address); break;
+    case I2cDeviceKind::BoardDevice: device = std::make_unique<BoardDevice>(config.port, config.address); break;
+    case I2cDeviceKind::PowerMonitor: device = std::make_unique<PowerMonitor>(config.port, config.address); break;
+    case I2cDeviceKind::LedController1: device = std::make_unique<LedController1>(config.port, config.address); break;
+    case I2cDeviceKind::LedController2: device = std::make_unique<LedController2>(config.port, config.address); break;
+    case I2cDeviceKind::LedController3: device = std::make_unique<LedController3>(config.port, config.address); break;
+    case I2cDeviceKind::LcdModule: device = std::make_unique<LcdModule>(config.port, config.address); break;
     }
-    if (device) device->Configure(spec);
+    if (device) device->Configure(config);
     return device;
 }
 

@@ -2,7 +2,7 @@
 // One device on a simulated GPU's I2C bus: a file of one-byte registers that a host reads and
 // writes, with the auto-increment that multi-byte transfers rely on. Models (I2cDevices.h)
 // compute some registers and give others side effects.
-#include "sim/I2cDeviceSpec.h"
+#include "sim/I2cDeviceConfig.h"
 
 #include <array>
 #include <cstddef>
@@ -57,7 +57,7 @@ public:
     bool Poke(uint8_t reg, uint8_t value);
 
     /// Applies a rig's power-up values and read-only marks; missing registers are added.
-    void Configure(const I2cDeviceSpec& spec);
+    void Configure(const I2cDeviceConfig& config);
 
     /// Colours a lighting controller latched, oldest first (empty for other devices).
     virtual std::vector<LightingColour> Colours() const { return {}; }
@@ -97,7 +97,7 @@ private:
     std::array<Register, 256> registers_{};
 };
 
-/// The model of `spec.kind` at `spec`'s place, with the spec's overrides applied.
-std::unique_ptr<I2cDevice> MakeI2cDevice(const I2cDeviceSpec& spec);
+/// The model of `config.kind` at `config`'s place, with the config's overrides applied.
+std::unique_ptr<I2cDevice> MakeI2cDevice(const I2cDeviceConfig& config);
 
 }  // namespace vx::sim

@@ -1,7 +1,7 @@
 #pragma once
 // The simulated machine: GPUs and what their driver reports. Later features add fields here.
 #include "gpu/DriverStructs.h"
-#include "sim/I2cDeviceSpec.h"
+#include "sim/I2cDeviceConfig.h"
 #include "sim/TelemetryConfig.h"
 
 #include <cstddef>
@@ -45,7 +45,7 @@ struct GpuModel {
     uint32_t currentLegacyLevel = 0;  // index into legacyLevels
     TelemetryConfig telemetry;        // sensors, rated clocks and the live model's constants
     // I2C: the devices on the card's buses (at most kMaxI2cDevicesPerGpu).
-    std::vector<I2cDeviceSpec> i2cDevices;
+    std::vector<I2cDeviceConfig> i2cDevices;
 
     uint32_t PciDeviceWord() const { return (uint32_t(pciDeviceId) << 16) | pciVendorId; }
     bool operator==(const GpuModel&) const = default;

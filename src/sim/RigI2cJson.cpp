@@ -113,9 +113,9 @@ std::set<uint8_t> ReadRegisterList(const json& node, const std::string& path) {
     return registers;
 }
 
-I2cDeviceSpec ReadDevice(const json& node, const std::string& path) {
+I2cDeviceConfig ReadDevice(const json& node, const std::string& path) {
     RequireObject(node, path, {"kind", "port", "address", "registers", "readOnly", "maxRpm", "sensorB"});
-    I2cDeviceSpec spec;
+    I2cDeviceConfig config;
 
     auto kind = node.find("kind");
     if (kind == node.end())
@@ -123,12 +123,12 @@ I2cDeviceSpec ReadDevice(const json& node, const std::string& path) {
     std::optional<I2cDeviceKind> parsed =
         kind->is_string() ? I2cDeviceKindFromName(kind->get<std::string>()) : std::nullopt;
     if (!parsed) throw I2cFieldError{Member(path, "kind"), "expected one of: " + KindList() + ", " + Found(*kind)};
-    spec.kind = *parsed;
+    config.kind = *parsed;
 
     auto port = node.find("port");
     if (port == node.end())
         throw I2cFieldError{Member(path, "port"), "required field missing (expected the port byte, 0 to 255)"};
-    spec.port = static_cast<uint8_t>(Number(*port, Member(path, "port"), 0xFF));
+    config.port = static_cast<uint8_t>(Number(*port, Member(path, "port"), 0xFF));
 
     auto address = node.find("address");
     std::string addressPath = Member(path, "address");
@@ -138,43 +138,43 @@ I2cDeviceSpec ReadDevice(const json& node, const std::string& path) {
     // The 8-bit form is the 7-bit address shifted up: its low bit is never set.
     if (a == 0 || (a & 1))
         throw I2cFieldError{addressPath, "expected an even 8-bit address from 0x02 to 0xFE, found " + Hex(unsigned(a))};
-    spec.address = static_cast<uint8_t>(a);
+    config.address = static_cast<uint8_t>(a);
 
     if (auto registers = node.find("registers"); registers != node.end())
-        spec.registers = ReadRegisters(*registers, Member(path, "registers"));
+        config.registers = ReadRegisters(*registers, Member(path, "registers"));
     if (auto readOnly = node.find("readOnly"); readOnly != node.end())
-        spec.readOnly = ReadRegisterList(*readOnly, Member(path, "readOnly"));
+        config.readOnly = ReadRegisterList(*readOnly, Member(path, "readOnly"));
     if (auto maxRpm = node.find("maxRpm"); maxRpm != node.end()) {
-        if (spec.kind != I2cDeviceKind::FanMicrocontroller)
+        if (config.kind != I2cDeviceKind::FanMicrocontroller)
             throw I2cFieldError{Member(path, "maxRpm"), "only a fanMicrocontroller has maxRpm"};
-        spec.maxRpm = static_cast<uint16_t>(Number(*maxRpm, Member(path, "maxRpm"), 0xFFFF));
+        config.maxRpm = static_cast<uint16_t>(Number(*maxRpm, Member(path, "maxRpm"), 0xFFFF));
     }
     if (auto sensorB = node.find("sensorB"); sensorB != node.end()) {
-        if (spec.kind != I2cDeviceKind::RpmFanController)
+        if (config.kind != I2cDeviceKind::RpmFanController)
             throw I2cFieldError{Member(path, "sensorB"), "only an rpmFanController has sensorB"};
-        spec.sensorB = static_cast<uint16_t>(Number(*sensorB, Member(path, "sensorB"), 0xFFFF));
+        config.sensorB = static_cast<uint16_t>(Number(*sensorB, Member(path, "sensorB"), 0xFFFF));
     }
-    return spec;
+    return config;
 }
 
 }  // namespace
 
-std::vector<I2cDeviceSpec> ReadI2cDevices(const json& node, const std::string& path) {
+std::vector<I2cDeviceConfig> ReadI2cDevices(const json& node, const std::string& path) {
     if (!node.is_array()) throw I2cFieldError{path, "expected an array of I2C devices, " + Found(node)};
     if (node.size() > kMaxI2cDevicesPerGpu)
         throw I2cFieldError{path, "expected at most " + std::to_string(kMaxI2cDevicesPerGpu) + " devices, found " +
                                       std::to_string(node.size())};
-    std::vector<I2cDeviceSpec> devices;
+    std::vector<I2cDeviceConfig> devices;
     std::set<std::pair<uint8_t, uint8_t>> places;
     for (std::size_t i = 0; i < node.size(); ++i) {
         std::string devicePath = Element(path, i);
-        I2cDeviceSpec spec = ReadDevice(node[i], devicePath);
+        I2cDeviceConfig config = ReadDevice(node[i], devicePath);
         // One device answers at one place; a second would never be reached.
-        if (!places.insert({spec.port, spec.address}).second)
+        if (!places.insert({config.port, config.address}).second)
             throw I2cFieldError{Member(devicePath, "address"),
                                 "expected a port and address no other device of this GPU uses, found port " +
-                                    std::to_string(spec.port) + ", address " + Hex(spec.address) + " again"};
-        devices.push_back(std::move(spec));
+                                    std::to_string(config.port) + ", address " + Hex(config.address) + " again"};
+        devices.push_back(std::move(config));
     }
     return devices;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Reading a GPU's `i2cDevices` array of a rig file. Only the rig reader includes this.
-#include "sim/I2cDeviceSpec.h"
+#include "sim/I2cDeviceConfig.h"
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -16,6 +16,6 @@ struct I2cFieldError {
 };
 
 /// Reads an `i2cDevices` array found at JSON path `path`. Throws I2cFieldError.
-std::vector<I2cDeviceSpec> ReadI2cDevices(const nlohmann::json& node, const std::string& path);
+std::vector<I2cDeviceConfig> ReadI2cDevices(const nlohmann::json& node, const std::string& path);
 
 }  // namespace vx::sim

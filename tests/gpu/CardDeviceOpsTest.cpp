@@ -9,7 +9,7 @@ namespace {
 
 class CardDeviceOpsTest : public I2cGpus {
 protected:
-    void StartWith(uint16_t deviceId, std::vector<sim::I2cDeviceSpec> devices) {
+    void StartWith(uint16_t deviceId, std::vector<sim::I2cDeviceConfig> devices) {
         ASSERT_EQ(StartAndInitialize(RigOf({GpuWith(deviceId, std::move(devices))})), 0);
         simulator->ClearCalls();
     }
@@ -176,7 +176,7 @@ class ControllerReadingsTest : public CardDeviceOpsTest {
 protected:
     static constexpr uint8_t kPort = 2, kAddress = 0x5C;
     void StartWithController(uint16_t sensorB = sim::kDefaultSensorB) {
-        sim::I2cDeviceSpec controller = Device(I2cDeviceKind::RpmFanController, kPort, kAddress);
+        sim::I2cDeviceConfig controller = Device(I2cDeviceKind::RpmFanController, kPort, kAddress);
         controller.sensorB = sensorB;
         StartWith(0x1B82, {controller});
         ASSERT_TRUE(gpus->IsCardDevicePresent(0, 0));

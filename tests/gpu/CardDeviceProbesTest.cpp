@@ -10,7 +10,7 @@ namespace {
 class CardDeviceProbesTest : public I2cGpus {
 protected:
     /// Starts one GPU with `devices` and returns the slot addresses the probes left.
-    std::array<uint8_t, kCardDeviceSlots> Probe(uint16_t deviceId, std::vector<sim::I2cDeviceSpec> devices) {
+    std::array<uint8_t, kCardDeviceSlots> Probe(uint16_t deviceId, std::vector<sim::I2cDeviceConfig> devices) {
         EXPECT_EQ(StartAndInitialize(RigOf({GpuWith(deviceId, std::move(devices))})), 0);
         std::array<uint8_t, kCardDeviceSlots> addresses{};
         for (int slot = 0; slot < kCardDeviceSlots; ++slot) addresses[slot] = RecordOf(0).cardDevices[slot].address;

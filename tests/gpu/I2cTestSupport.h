@@ -3,7 +3,7 @@
 #include "SimulatedGpus.h"
 
 #include "gpu/I2cStructs.h"
-#include "sim/I2cDeviceSpec.h"
+#include "sim/I2cDeviceConfig.h"
 #include "support/RigBuilder.h"
 
 #include <gtest/gtest.h>
@@ -22,18 +22,18 @@ using sim::I2cDeviceKind;
 // Port bytes of the card-device slots.
 inline constexpr uint8_t kPortOfSlot[kCardDeviceSlots] = {2, 2, 3, 2, 3, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
-inline sim::I2cDeviceSpec Device(I2cDeviceKind kind, uint8_t port, uint8_t address,
+inline sim::I2cDeviceConfig Device(I2cDeviceKind kind, uint8_t port, uint8_t address,
                                  std::map<uint8_t, uint8_t> registers = {}, std::set<uint8_t> readOnly = {}) {
-    sim::I2cDeviceSpec spec;
-    spec.kind = kind;
-    spec.port = port;
-    spec.address = address;
-    spec.registers = std::move(registers);
-    spec.readOnly = std::move(readOnly);
-    return spec;
+    sim::I2cDeviceConfig config;
+    config.kind = kind;
+    config.port = port;
+    config.address = address;
+    config.registers = std::move(registers);
+    config.readOnly = std::move(readOnly);
+    return config;
 }
 
-inline sim::GpuModel GpuWith(uint16_t deviceId, std::vector<sim::I2cDeviceSpec> devices) {
+inline sim::GpuModel GpuWith(uint16_t deviceId, std::vector<sim::I2cDeviceConfig> devices) {
     sim::GpuModel gpu = Gpu(deviceId);
     gpu.i2cDevices = std::move(devices);
     return gpu;

@@ -19,14 +19,14 @@ using ::testing::ElementsAre;
 
 // A model with power-up overrides; `tweak` sets the other fields of its description.
 std::unique_ptr<I2cDevice> Make(I2cDeviceKind kind, uint8_t address, std::map<uint8_t, uint8_t> registers = {},
-                                void (*tweak)(I2cDeviceSpec&) = nullptr) {
-    I2cDeviceSpec spec;
-    spec.kind = kind;
-    spec.port = 2;
-    spec.address = address;
-    spec.registers = std::move(registers);
-    if (tweak) tweak(spec);
-    return MakeI2cDevice(spec);
+                                void (*tweak)(I2cDeviceConfig&) = nullptr) {
+    I2cDeviceConfig config;
+    config.kind = kind;
+    config.port = 2;
+    config.address = address;
+    config.registers = std::move(registers);
+    if (tweak) tweak(config);
+    return MakeI2cDevice(config);
 }
 
 // One-byte transfers, as the card-device operations make them.
@@ -147,7 +147,7 @@ TEST(I2cDevices, RpmFanControllerPeriodsAndCurve) {
 }
 
 TEST(I2cDevices, RpmFanControllerSensorsStreamTheirWord) {
-    auto fan = Make(I2cDeviceKind::RpmFanController, 0x5C, {}, [](I2cDeviceSpec& d) { d.sensorB = 0x0203; });
+    auto fan = Make(I2cDeviceKind::RpmFanController, 0x5C, {}, [](I2cDeviceConfig& d) { d.sensorB = 0x0203; });
     EXPECT_EQ(ReadByte(*fan, 0x1F), 0x02);
     EXPECT_EQ(ReadByte(*fan, 0x1F), 0x03);
     EXPECT_EQ(ReadByte(*fan, 0x1F), 0x02);
@@ -180,7 +180,7 @@ TEST(I2cDevices, FanMicrocontrollerIdentityAndProbeWrites) {
 }
 
 TEST(I2cDevices, FanMicrocontrollerDutyDrivesTheTach) {
-    auto fan = Make(I2cDeviceKind::FanMicrocontroller, 0x5C, {}, [](I2cDeviceSpec& d) { d.maxRpm = 3000; });
+    auto fan = Make(I2cDeviceKind::FanMicrocontroller, 0x5C, {}, [](I2cDeviceConfig& d) { d.maxRpm = 3000; });
     auto tach = [&] { return ReadByte(*fan, 0x28).value() | (ReadByte(*fan, 0x29).value() << 8); };
     EXPECT_EQ(ReadByte(*fan, 0x30), 0x66);  // its own duty
     EXPECT_EQ(ReadByte(*fan, 0x31), 0x66);
@@ -204,9 +204,9 @@ TEST(I2cDevices, FanMicrocontrollerDutyDrivesTheTach) {
     EXPECT_EQ(tach(), 5400000 / (3000 * 0x66 / 255));
 
     // A count of 60000 is 90 RPM; a fan without a tach signal reads 0xFFFF.
-    auto slow = Make(I2cDeviceKind::FanMicrocontroller, 0x5C, {{0x30, 90}}, [](I2cDeviceSpec& d) { d.maxRpm = 255; });
+    auto slow = Make(I2cDeviceKind::FanMicrocontroller, 0x5C, {{0x30, 90}}, [](I2cDeviceConfig& d) { d.maxRpm = 255; });
     EXPECT_EQ(ReadByte(*slow, 0x28).value() | (ReadByte(*slow, 0x29).value() << 8), 60000);
-    auto noTach = Make(I2cDeviceKind::FanMicrocontroller, 0x5C, {}, [](I2cDeviceSpec& d) { d.maxRpm = 0; });
+    auto noTach = Make(I2cDeviceKind::FanMicrocontroller, 0x5C, {}, [](I2cDeviceConfig& d) { d.maxRpm = 0; });
     EXPECT_EQ(ReadByte(*noTach, 0x28), 0xFF);
     EXPECT_EQ(ReadByte(*noTach, 0x29), 0xFF);
 }
@@ -236,7 +236,7 @@ TEST(I2cDevices, VoltageControllersAnswerTheirProbes) {
     EXPECT_EQ(ReadByte(*board, 0x7A), std::nullopt);
 
     // A read-only code register fails the write test, except the one that writes the same value.
-    auto locked = Make(I2cDeviceKind::VoltageController, 0x60, {}, [](I2cDeviceSpec& d) { d.readOnly = {0x01}; });
+    auto locked = Make(I2cDeviceKind::VoltageController, 0x60, {}, [](I2cDeviceConfig& d) { d.readOnly = {0x01}; });
     EXPECT_FALSE(WriteTestPasses(*locked, 0x01));
     EXPECT_TRUE(WriteTestPasses(*locked, 0x01, true));
     auto zero = Make(I2cDeviceKind::VoltageController, 0x60, {{0x01, 0}});

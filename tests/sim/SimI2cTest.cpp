@@ -22,13 +22,13 @@ using namespace vx::nvapi;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-I2cDeviceSpec Device(I2cDeviceKind kind, uint8_t port, uint8_t address, std::map<uint8_t, uint8_t> registers = {}) {
-    I2cDeviceSpec spec;
-    spec.kind = kind;
-    spec.port = port;
-    spec.address = address;
-    spec.registers = std::move(registers);
-    return spec;
+I2cDeviceConfig Device(I2cDeviceKind kind, uint8_t port, uint8_t address, std::map<uint8_t, uint8_t> registers = {}) {
+    I2cDeviceConfig config;
+    config.kind = kind;
+    config.port = port;
+    config.address = address;
+    config.registers = std::move(registers);
+    return config;
 }
 
 // Two voltage controllers at one address on two ports of GPU 0; GPU 1 has no devices.
@@ -353,7 +353,7 @@ TEST(SimI2cRig, ReadsDevicesWithTheirOverrides) {
         {"kind": "fanMicrocontroller", "port": 2, "address": 92, "maxRpm": 0}])"),
                                         "good.json");
     ASSERT_TRUE(result.rig) << result.error->message;
-    const std::vector<I2cDeviceSpec>& devices = result.rig->gpus[0].i2cDevices;
+    const std::vector<I2cDeviceConfig>& devices = result.rig->gpus[0].i2cDevices;
     ASSERT_EQ(devices.size(), 2u);
     EXPECT_EQ(devices[0].kind, I2cDeviceKind::RpmFanController);
     EXPECT_EQ(devices[0].address, 0x5A);

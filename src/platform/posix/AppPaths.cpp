@@ -70,7 +70,10 @@ bool CopyIfMissing(const fs::path& from, const fs::path& to) {
     if (fs::exists(fs::symlink_status(to, ec))) return true;
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return false;
-    std::string tempName = (to.parent_path() / ("." + to.filename().string() + ".XXXXXX")).string();
+    std::string hidden = ".";
+    hidden += to.filename().string();
+    hidden += ".XXXXXX";
+    std::string tempName = (to.parent_path() / hidden).string();
     const int out = ::mkstemp(tempName.data());
     if (out < 0) {
         ::close(in);

@@ -61,7 +61,7 @@ inline constexpr uint16_t kDefaultFanMaxRpm = 3000;
 inline constexpr uint16_t kDefaultSensorB = 12;  // low byte 12: (0 x 0.008 + 12 x 0.002) x 6.55
 
 /// One device: which bus (the request's port byte), which 8-bit address, and its power-up state.
-struct I2cDeviceSpec {
+struct I2cDeviceConfig {
     I2cDeviceKind kind = I2cDeviceKind::BoardDevice;
     uint8_t port = 0;
     uint8_t address = 0;                    // 8-bit form: 7-bit address x 2
@@ -70,7 +70,7 @@ struct I2cDeviceSpec {
     uint16_t maxRpm = kDefaultFanMaxRpm;    // fan microcontroller: RPM at full duty, 0 = no tach signal
     uint16_t sensorB = kDefaultSensorB;     // RPM fan controller: the word register 0x1F streams, high byte first
 
-    bool operator==(const I2cDeviceSpec&) const = default;
+    bool operator==(const I2cDeviceConfig&) const = default;
 };
 
 /// At most this many devices per GPU: a board carries a handful.
