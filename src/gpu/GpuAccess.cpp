@@ -55,6 +55,10 @@ int32_t GpuAccess::Initialize() {
 
     // A second pass, once every card is identified and probed, computes the legacy shader-clock
     // ratios and reads each GPU's cooler list (or clears the on-card fan controller's flag).
+    for (uint8_t gpu = 0; gpu < GetGpuCount(); ++gpu) {
+        PrepareShaderRatios(gpu);  // Clocks
+        PrepareCooler(gpu);        // Cooler control
+    }
 
     // The start-up video BIOS identification worker is started here.
 

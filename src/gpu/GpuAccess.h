@@ -4,8 +4,12 @@
 // first and return the driver's status unchanged (0 success).
 #include "gpu/DriverBinding.h"
 #include "gpu/GpuRecord.h"
+#include "gpu/LegacyClockRange.h"  // Clocks
 #include "gpu/NvApiEntries.h"
+#include "gpu/PowerStructs.h"  // Power
 #include "gpu/VoltageCodes.h"  // I2C
+#include "ui/IClock.h"  // waits
+#include "ui/IPrompts.h"        // message boxes
 
 #include <array>
 #include <atomic>
@@ -209,6 +213,159 @@ public:
                                    int32_t& kind);
     // End of I2C
 
+    // Clocks (GpuClocks.cpp, GpuLegacyClocks.cpp): clock and voltage adjustments. Clocks and
+    // offsets in kHz, voltages in µV. A GPU index past the GPUs in use is -5.
+
+    /// The P-state 2.0 table into the caller's buffer: version 3, else version 1 whatever
+    /// version 3 failed with (then the over-voltage block is left untouched).
+    int32_t GetPstates20(uint8_t gpu, nvapi::Pstates20Info& info);
+    /// As GetPstates20, but version 1 only after -9; traces the table it read.
+    int32_t DumpPstates20(uint8_t gpu, nvapi::Pstates20Info& info);
+    /// P-state 0 graphics clock offset.
+    int32_t SetGraphicsClockOffset(uint8_t gpu, int32_t offsetKhz);
+    /// P-state 0 memory clock offset.
+    int32_t SetMemoryClockOffset(uint8_t gpu, int32_t offsetKhz);
+    /// P-state 0 core base-voltage offset.
+    int32_t SetCoreVoltageOffset(uint8_t gpu, int32_t offsetUv);
+    /// Core over-voltage through the P-state 2.0 over-voltage block.
+    int32_t SetOverVoltage(uint8_t gpu, int32_t offsetUv);
+    /// Reads the over-voltage percent into overVoltPercent().
+    int32_t GetOverVoltPercent(uint8_t gpu);
+    int32_t SetOverVoltPercent(uint8_t gpu, uint8_t percent);
+    /// Locks the voltage at `microvolts`; 0 releases the lock.
+    int32_t SetVoltageLock(uint8_t gpu, uint32_t microvolts);
+    /// Reads and traces the graphics, memory and voltage locks; a voltage lock lands in
+    /// voltageLockUv(). The traced lines are kept in boostLockText().
+    int32_t GetClockBoostLocks(uint8_t gpu);
+    int32_t SetPerfLimitControl(uint8_t gpu);
+    /// The caller sets the version word (nvapi::kPstatesInfoVer).
+    int32_t GetPstatesInfo(uint8_t gpu, nvapi::PstatesInfo& info);
+    int32_t SetPstatesInfo(uint8_t gpu, nvapi::PstatesInfo& info);
+    /// The extended read, then a voltage table read whose result is ignored; the first status.
+    int32_t GetPstatesInfoEx(uint8_t gpu, nvapi::PstatesInfo& info, uint32_t flags);
+    /// Reads (direction 0) or writes one legacy perf level of kind 1 (2D), 2 (3D performance),
+    /// 3 (3D low power) or 4 (the lower performance level of a four-level board). -1 for
+    /// another kind or when no level matches.
+    int32_t GetLegacyClockRange(uint8_t gpu, LegacyClockRange& range, int32_t kind);
+    /// Fills the record's three shader-clock ratios from the legacy levels it has.
+    int32_t PrepareShaderRatios(uint8_t gpu);
+    /// The ratio of level kind 1, 2 or 3; 2.2 for any other kind (or GPU).
+    float GetShaderRatio(uint8_t gpu, int32_t kind) const;
+    uint8_t overVoltPercent() const { return overVoltPercent_; }
+    uint32_t voltageLockUv() const { return voltageLockUv_; }
+    const std::wstring& boostLockText() const { return boostLockText_; }
+    // End of clocks
+
+    // Message boxes (any feature): shown through `prompts`, which must outlive its use; none
+    // are shown before it is set.
+    void SetPrompts(ui::IPrompts* prompts) { prompts_ = prompts; }
+    // End of message boxes
+
+    // Clock VF points (GpuVfPoints.cpp). The fields describe the GPU read last, not each GPU.
+    static constexpr int kVfPointCount = nvapi::kVfMaxPoints;
+    /// Domains information, then points information, into one caller buffer.
+    int32_t GetVfInfo(uint8_t gpu, nvapi::ClkVfInfo& info);
+    /// Traces the domains and points and keeps the graphics and memory offset ranges and
+    /// point ranges; with `show` 1 the traced text is also shown in a message box.
+    int32_t ReadVfDomains(uint8_t gpu, int32_t show);
+    /// Reads the offsets of every programmable domain's points; the last point of each
+    /// range gives the domain's offset in force.
+    int32_t ReadVfOffsets(uint8_t gpu);
+    /// Read-modify-write of one point's frequency offset in kHz. Refusals and driver failures
+    /// are shown in a message box, except a point that takes no offset (only traced): -5 for
+    /// a point outside the driver's mask, -104 for one that takes no offset, else the driver's.
+    int32_t SetVfPointOffset(uint8_t gpu, int32_t index, int32_t offsetKhz);
+
+    int32_t graphicsOffsetMaxKhz() const { return graphicsOffsetMaxKhz_; }
+    int32_t graphicsOffsetMinKhz() const { return graphicsOffsetMinKhz_; }
+    int32_t memoryOffsetMaxKhz() const { return memoryOffsetMaxKhz_; }
+    int32_t memoryOffsetMinKhz() const { return memoryOffsetMinKhz_; }
+    uint8_t vfPointFirstGraphics() const { return vfPointFirstGraphics_; }
+    uint8_t vfPointLastGraphics() const { return vfPointLastGraphics_; }
+    uint8_t vfPointFirstMemory() const { return vfPointFirstMemory_; }
+    uint8_t vfPointLastMemory() const { return vfPointLastMemory_; }
+    /// The offset last read for point `index`; 0 outside 0 to 254.
+    int32_t vfPointOffset(int index) const {
+        return index >= 0 && index < kVfPointCount ? vfPointOffsets_[static_cast<std::size_t>(index)] : 0;
+    }
+    int32_t graphicsVfOffsetKhz() const { return graphicsVfOffsetKhz_; }
+    int32_t memoryVfOffsetKhz() const { return memoryVfOffsetKhz_; }
+    // End of VF points
+
+    // Waits (shared by every part of GPU access)
+    /// Where waits go (the system clock unless replaced); the clock must outlive its use.
+    void SetClock(ui::IClock& clock) { clock_ = &clock; }
+    ui::IClock& clock() const { return *clock_; }
+    // End of waits
+
+    // Cooler control (GpuCooler.cpp). Fan modes: 1 automatic, 2 fixed. Statuses: 0 success,
+    // -104 this fan kind cannot do it, -1 no fan cooler; controller accesses return the I2C
+    // status. A GPU index past the GPUs in use is -5.
+    static constexpr int32_t kFanModeAutomatic = 1;
+    static constexpr int32_t kFanModeFixed = 2;
+
+    /// Reads every cooler into `settings`, or into the record's `coolerSettings` when null; a
+    /// successful read of the record's own list that shows no cooler makes the fan kind 4.
+    int32_t ReadCoolerSettings(uint8_t gpu, nvapi::CoolerSettings* settings = nullptr);
+    /// Index of the first cooler whose type is fan; -1 when there is none.
+    int32_t FindFanCooler(uint8_t gpu, const nvapi::CoolerSettings& settings, uint8_t& index) const;
+    int32_t GetFanLevelRange(uint8_t gpu, int32_t& maximum, int32_t& minimum) const;
+    int32_t GetFanMode(uint8_t gpu, int32_t& mode);
+    /// Percent, or RPM with `wantRpm` (kind 3 without it: the target speed in RPM).
+    int32_t GetFanSpeed(uint8_t gpu, int32_t& value, bool wantRpm);
+    /// A fixed level: percent, or a target speed in RPM on kind 3.
+    int32_t SetFanLevel(uint8_t gpu, int32_t level);
+    /// The driver-only fixed level of the automatic fan curve: kinds 0 and 1.
+    int32_t SetCoolerLevel(uint8_t gpu, const int32_t* level);
+    /// Back to automatic control. Kind 3 writes `curve` (4 bytes) and `speedsRpm` (5 RPM values),
+    /// or the start-up limits when null. Kinds 0 and 1 report -104 after the driver restore.
+    int32_t RestoreAutoFan(uint8_t gpu, const uint8_t* curve = nullptr, const int32_t* speedsRpm = nullptr);
+    /// True when the driver says the fan may stop at low temperature.
+    bool IsFanStopActive(uint8_t gpu);
+    /// Kind 3 only: clears (0) or sets (1) the controller flag, bit 1 of register 0x60.
+    int32_t SetControllerFlag(uint8_t gpu, int32_t on);
+    /// Register 0x28 of card device 0 in °C; -104 when that device is absent.
+    int32_t GetAlarmTemperature(uint8_t gpu, uint8_t& celsius);
+    int32_t SetAlarmTemperature(uint8_t gpu, uint8_t celsius);
+    /// Set when the video BIOS shows a board whose fan is written directly (kind 2).
+    void SetFanAccessKind(uint8_t gpu, int32_t kind);
+    // End of cooler control
+
+    // Power and thermal targets (GpuPower.cpp) and the frame-rate target (GpuFrameRate.cpp).
+    // Power in 1/1000 percent of the default limit, temperatures in 1/256 °C. A GPU index past
+    // the GPUs in use is -5. Refusals (out of range, unsupported) return 0 with a message.
+
+    /// Sets the version word and reads; on success keeps entry 0's default in powerLimitDefault.
+    int32_t GetPowerPoliciesInfo(uint8_t gpu, nvapi::PowerPoliciesInfo& info);
+    /// The caller sets the version word, the count and the policy IDs.
+    int32_t GetPowerPoliciesStatus(uint8_t gpu, nvapi::PowerPoliciesStatus& status);
+    /// Sets the version word and writes.
+    int32_t SetPowerPoliciesStatus(uint8_t gpu, nvapi::PowerPoliciesStatus& status);
+    /// Power target of `policy` in percent, checked against the policy's range (trace output).
+    int32_t SetPowerLimit(uint8_t gpu, uint32_t policy, float percent);
+    /// Reads and traces the thermal information and status (count and IDs from the information).
+    int32_t GetThermalPolicies(uint8_t gpu, nvapi::ThermalPoliciesInfo& info, nvapi::ThermalPoliciesStatus& status);
+    /// Temperature target of `policy` in °C, checked against its range (policyMessages()).
+    int32_t SetThermalLimit(uint8_t gpu, uint32_t policy, float celsius);
+    /// Sets or clears the prefer-acoustics flag (0 or 1) of `policy` (policyMessages()).
+    int32_t SetThermalPreferFlag(uint8_t gpu, uint32_t policy, uint32_t flag);
+    /// The power target and a temperature target derived from it along the policies' ranges.
+    int32_t SetLinkedPowerAndThermal(uint8_t gpu, uint32_t powerPolicy, uint32_t thermalPolicy, float percent);
+    /// Traces the power topology and policies; the text is also kept in powerPoliciesText().
+    int32_t DumpPowerPolicies(uint8_t gpu);
+    /// Traces the thermal policies' information and status.
+    int32_t DumpThermalPolicies(uint8_t gpu);
+    /// The frame-rate limiter's stored value on the base profile of the driver settings.
+    int32_t GetFrameRateLimit(uint32_t& value);
+    /// Writes `value` - 0x10000000 (0 with `disable`) to the frame-rate limiter and saves.
+    int32_t SetFrameRateLimit(uint32_t value, bool disable);
+    /// The messages of the thermal and linked writes, collected since the last clear.
+    const std::wstring& policyMessages() const { return policyMessages_; }
+    void ClearPolicyMessages() { policyMessages_.clear(); }
+    /// The text of the last DumpPowerPolicies.
+    const std::wstring& powerPoliciesText() const { return powerPoliciesText_; }
+    // End of power
+
 private:
     int32_t EnumerateGpus();
     int32_t IdentifyGpu(uint8_t gpu);
@@ -235,6 +392,52 @@ private:
     VoltageCodes voltageCodes_;
     std::atomic<int64_t> i2cLockTimeoutMs_{kI2cLockTimeout.count()};
     // End of I2C
+
+    // Clocks
+    int32_t WritePstates20(uint8_t gpu, nvapi::Pstates20Info& info, const char* success);
+    void TracePstates20(const nvapi::Pstates20Info& info);
+    void TraceLock(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    uint8_t overVoltPercent_ = 0;
+    uint32_t voltageLockUv_ = 0;
+    std::wstring boostLockText_;
+    // End of clocks
+
+    // Message boxes
+    // Shows `text` with the program's caption; traced instead when no prompts are set.
+    void ShowMessage(const std::string& text);
+    ui::IPrompts* prompts_ = nullptr;
+    // End of message boxes
+
+    // Clock VF points
+    int32_t graphicsOffsetMaxKhz_ = 0;
+    int32_t graphicsOffsetMinKhz_ = 0;
+    int32_t memoryOffsetMaxKhz_ = 0;
+    int32_t memoryOffsetMinKhz_ = 0;
+    uint8_t vfPointFirstGraphics_ = 0;
+    uint8_t vfPointLastGraphics_ = 0;
+    uint8_t vfPointFirstMemory_ = 0;
+    uint8_t vfPointLastMemory_ = 0;
+    std::array<int32_t, kVfPointCount> vfPointOffsets_{};
+    int32_t graphicsVfOffsetKhz_ = 0;
+    int32_t memoryVfOffsetKhz_ = 0;
+    // End of VF points
+    ui::IClock* clock_ = &ui::SystemClock();  // waits
+
+    // Cooler control
+    int32_t SetDriverFanLevel(uint8_t gpu, int32_t level);
+    void PrepareCooler(uint8_t gpu);
+    void PrepareRpmController(uint8_t gpu);
+    void CheckFanTach(uint8_t gpu);
+    // End of cooler control
+    // Power
+    int32_t ReadThermalInfo(uint8_t gpu, nvapi::ThermalPoliciesInfo& info);
+    // Appends a message of the thermal and linked writes to policyMessages_.
+    void Note(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Traces and keeps the line in powerPoliciesText_.
+    void TraceKept(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    std::wstring policyMessages_;
+    std::wstring powerPoliciesText_;
+    // End of power
 };
 
 }  // namespace vx

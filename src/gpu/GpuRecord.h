@@ -1,6 +1,7 @@
 #pragma once
 // What the program knows about one GPU: its driver handles, identification, the legacy
 // perf-level table and the on-card devices.
+#include "gpu/CoolerStructs.h"  // cooler control
 #include "gpu/DriverStructs.h"
 
 #include <array>
@@ -65,7 +66,14 @@ struct GpuRecord {
     bool hasGraphicsDomain = false;
 
     int32_t fanAccessKind = kFanDriverCooler;
-    // The cooler list read at start-up joins here with cooler control.
+    // Cooler control
+    nvapi::CoolerSettings coolerSettings{};  // the cooler list read at start-up
+    int32_t fanLevelMid = 0;                 // RPM, RPM fan controller only
+    int32_t savedFanRegister = -1;           // fan microcontroller's saved control byte, -1 none
+    uint32_t fanFlags = 0;                   // bit 0: the microcontroller's tach answers; 32/64: RPM variant
+    uint8_t fanCurvePointA = 0;              // RPM fan controller's first two curve bytes
+    uint8_t fanCurvePointB = 0;
+    // End of cooler control
 
     /// Serialises every I2C transfer to this GPU; null before start-up and after ReleaseHandles.
     std::unique_ptr<std::timed_mutex> i2cMutex;

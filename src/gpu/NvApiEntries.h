@@ -1,9 +1,11 @@
 #pragma once
 // Typed stubs over the binding: one method per driver entry, arguments passed through
 // unchanged, the driver's status returned unchanged (or a binding status: -1, -2, -3).
+#include "gpu/ClockStructs.h"  // Clocks
 #include "gpu/DriverBinding.h"
 #include "gpu/I2cStructs.h"
 #include "gpu/TelemetryStructs.h"
+#include "gpu/VfStructs.h"  // VF points
 
 namespace vx::driver {
 
@@ -108,6 +110,56 @@ public:
     int32_t SetBoardControl(nvapi::PhysicalGpuHandle gpu, nvapi::BoardControl* control) const {
         return binding_.Call<nvapi::SetBoardControlFn>(nvapi::GPU_SetVoltageRail, gpu, control);
     }
+    // VF points
+    int32_t ClockClientClkDomainsGetInfo(nvapi::PhysicalGpuHandle gpu, nvapi::ClkDomainsInfo* info) const {
+        return binding_.Call<nvapi::ClkDomainsGetInfoFn>(nvapi::GPU_ClockClientClkDomainsGetInfo, gpu, info);
+    }
+    int32_t ClockClientClkVfPointsGetInfo(nvapi::PhysicalGpuHandle gpu, nvapi::ClkVfPointsInfo* info) const {
+        return binding_.Call<nvapi::ClkVfPointsGetInfoFn>(nvapi::GPU_ClockClientClkVfPointsGetInfo, gpu, info);
+    }
+    int32_t ClockClientClkVfPointsGetControl(nvapi::PhysicalGpuHandle gpu, nvapi::ClkVfPointsControl* control) const {
+        return binding_.Call<nvapi::ClkVfPointsControlFn>(nvapi::GPU_ClockClientClkVfPointsGetControl, gpu, control);
+    }
+    int32_t ClockClientClkVfPointsSetControl(nvapi::PhysicalGpuHandle gpu, nvapi::ClkVfPointsControl* control) const {
+        return binding_.Call<nvapi::ClkVfPointsControlFn>(nvapi::GPU_ClockClientClkVfPointsSetControl, gpu, control);
+    }
+    // End of VF points
+
+    // Clocks
+    int32_t GetPstates20(nvapi::PhysicalGpuHandle gpu, nvapi::Pstates20Info* info) const {
+        return binding_.Call<nvapi::Pstates20Fn>(nvapi::GPU_GetPstates20, gpu, info);
+    }
+    int32_t SetPstates20(nvapi::PhysicalGpuHandle gpu, nvapi::Pstates20Info* info) const {
+        return binding_.Call<nvapi::Pstates20Fn>(nvapi::GPU_SetPstates20, gpu, info);
+    }
+    int32_t GetOverVoltPercent(nvapi::PhysicalGpuHandle gpu, nvapi::OverVoltPercent* info) const {
+        return binding_.Call<nvapi::OverVoltPercentFn>(nvapi::GPU_GetOverVoltPercent, gpu, info);
+    }
+    int32_t SetOverVoltPercent(nvapi::PhysicalGpuHandle gpu, nvapi::OverVoltPercent* info) const {
+        return binding_.Call<nvapi::OverVoltPercentFn>(nvapi::GPU_SetOverVoltPercent, gpu, info);
+    }
+    int32_t GetClockBoostLock(nvapi::PhysicalGpuHandle gpu, nvapi::ClockBoostLock* locks) const {
+        return binding_.Call<nvapi::ClockBoostLockFn>(nvapi::GPU_GetClockBoostLock, gpu, locks);
+    }
+    int32_t SetClockBoostLock(nvapi::PhysicalGpuHandle gpu, nvapi::ClockBoostLock* locks) const {
+        return binding_.Call<nvapi::ClockBoostLockFn>(nvapi::GPU_SetClockBoostLock, gpu, locks);
+    }
+    int32_t SetPerfLimitControl(nvapi::PhysicalGpuHandle gpu, nvapi::PerfLimitControl* control) const {
+        return binding_.Call<nvapi::PerfLimitControlFn>(nvapi::GPU_SetPerfLimitControl, gpu, control);
+    }
+    int32_t GetPstatesInfo(nvapi::PhysicalGpuHandle gpu, nvapi::PstatesInfo* info) const {
+        return binding_.Call<nvapi::PstatesInfoFn>(nvapi::GPU_GetPstatesInfo, gpu, info);
+    }
+    int32_t SetPstatesInfo(nvapi::PhysicalGpuHandle gpu, nvapi::PstatesInfo* info) const {
+        return binding_.Call<nvapi::PstatesInfoFn>(nvapi::GPU_SetPstatesInfo, gpu, info);
+    }
+    int32_t GetPstatesInfoEx(nvapi::PhysicalGpuHandle gpu, nvapi::PstatesInfo* info, uint32_t flags) const {
+        return binding_.Call<nvapi::PstatesInfoExFn>(nvapi::GPU_GetPstatesInfoEx, gpu, info, flags);
+    }
+    int32_t GetVoltageTable(nvapi::PhysicalGpuHandle gpu, nvapi::VoltageTable* table) const {
+        return binding_.Call<nvapi::VoltageTableFn>(nvapi::GPU_GetVoltageTable, gpu, table);
+    }
+    // End of clocks
 
 private:
     DriverBinding& binding_;

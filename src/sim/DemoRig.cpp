@@ -93,6 +93,16 @@ std::vector<I2cDeviceConfig> KeplerI2cDevices() {
     return {fan, PlacedDevice(I2cDeviceKind::VoltageController, 0, 0x60)};
 }
 
+// VF points: graphics on points 0 to 79, memory on point 80.
+VfConfig PascalVf() {
+    VfConfig vf;
+    vf.domains = {VfDomainConfig{nvapi::kVfTypeProg, nvapi::kClockDomainGraphics, 1000000, -200000, 0, 79},
+                  VfDomainConfig{nvapi::kVfTypeProg, nvapi::kClockDomainMemory, 1000000, -502000, 80, 80}};
+    vf.points.resize(81);
+    return vf;
+}
+// End of VF points
+
 }  // namespace
 
 Rig DemoRig() {
@@ -120,6 +130,7 @@ Rig DemoRig() {
     pascal.currentLegacyLevel = 0;
     pascal.telemetry = PascalTelemetry();
     pascal.i2cDevices = PascalI2cDevices();
+    pascal.vf = PascalVf();  // VF points
     rig.gpus.push_back(pascal);
 
     GpuModel kepler;

@@ -6,7 +6,9 @@ namespace vx::sim {
 
 void* EntryAddress(uint32_t id) {
     for (void* (*group)(uint32_t) : {&SystemEntryAddress, &GpuInfoEntryAddress, &PerfClockEntryAddress,
-                                        &TelemetryEntryAddress, &I2cEntryAddress})
+                                        &TelemetryEntryAddress, &I2cEntryAddress, &ClockEntryAddress, &VfEntryAddress,
+                                        &PowerEntryAddress, &DrsEntryAddress,
+                                        &CoolerEntryAddress})
         if (void* entry = group(id)) return entry;
     return nullptr;
 }

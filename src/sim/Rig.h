@@ -1,12 +1,17 @@
 #pragma once
 // The simulated machine: GPUs and what their driver reports. Later features add fields here.
 #include "gpu/DriverStructs.h"
+#include "sim/ClockConfig.h"  // Clocks
+#include "sim/CoolerConfig.h"  // Cooler control
 #include "sim/I2cDeviceConfig.h"
+#include "sim/PowerConfig.h"  // Power
 #include "sim/TelemetryConfig.h"
+#include "sim/VfConfig.h"  // VF points
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +51,14 @@ struct GpuModel {
     TelemetryConfig telemetry;        // sensors, rated clocks and the live model's constants
     // I2C: the devices on the card's buses (at most kMaxI2cDevicesPerGpu).
     std::vector<I2cDeviceConfig> i2cDevices;
+    // Clocks: P-state 2.0 table, over-voltage, boost locks, P-state information.
+    ClockConfig clocks;
+    // Power: client power and thermal policies.
+    PowerConfig power;
+    // VF points: clock domains and points (empty: the GPU has no VF interface).
+    VfConfig vf;
+    // Cooler control: the coolers, their policy and level, and fan-stop.
+    CoolerConfig cooler;
 
     uint32_t PciDeviceWord() const { return (uint32_t(pciDeviceId) << 16) | pciVendorId; }
     bool operator==(const GpuModel&) const = default;
@@ -60,6 +73,8 @@ struct Rig {
     std::vector<GpuModel> gpus;
     bool persist = false;           // keep written state in a file beside the rig
     std::filesystem::path sourceFile;  // empty for built-in or built rigs
+    // Power: the driver settings base profile, setting ID -> 32-bit value.
+    std::map<uint32_t, uint32_t> drsBaseProfile;
 
     bool operator==(const Rig&) const = default;
 };

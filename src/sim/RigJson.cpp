@@ -1,7 +1,10 @@
 // Rig files: JSON in, a validated Rig out. Every complaint names the file and the field.
 #include "sim/Rig.h"
+#include "sim/RigCoolerJson.h"  // Cooler control
 #include "sim/RigI2cJson.h"
+#include "sim/RigPowerJson.h"  // Power
 #include "sim/RigTelemetryJson.h"
+#include "sim/RigVfJson.h"  // VF points
 
 #include <nlohmann/json.hpp>
 
@@ -98,7 +101,7 @@ class RigReader {
 public:
     Rig ReadRig(const json& root) {
         RequireObject(root, "", {"name", "driverVersion", "buildBranch", "interfaceVersion",
-                                 "dedicatedVideoMemoryKb", "persist", "gpus"});
+                                 "dedicatedVideoMemoryKb", "persist", "gpus", "drsBaseProfile"});
         Rig rig;
         rig.name = String(root, "", "name", false, rig.name);
         rig.driverVersion = Unsigned32(root, "", "driverVersion", false, rig.driverVersion);
@@ -107,6 +110,14 @@ public:
         rig.dedicatedVideoMemoryKb =
             Unsigned32(root, "", "dedicatedVideoMemoryKb", false, rig.dedicatedVideoMemoryKb);
         rig.persist = Bool(root, "", "persist", rig.persist);
+        // Power: the driver settings base profile
+        if (auto drs = root.find("drsBaseProfile"); drs != root.end()) {
+            try {
+                rig.drsBaseProfile = ReadDrsBaseProfile(*drs, "drsBaseProfile");
+            } catch (const PowerFieldError& e) {
+                throw FieldError{e.path, e.problem};
+            }
+        }
 
         auto gpus = root.find("gpus");
         if (gpus == root.end()) throw FieldError{"gpus", "required field missing (expected an array of GPUs)"};
@@ -122,7 +133,7 @@ private:
     GpuModel ReadGpu(const json& node, const std::string& path) {
         RequireObject(node, path, {"pciDeviceId", "pciVendorId", "subsystemId", "revisionId", "computeMode",
                                    "name", "biosVersion", "ramType", "memoryBusWidth", "legacyLevels",
-                                   "currentLegacyLevel", "telemetry", "i2cDevices"});
+                                   "currentLegacyLevel", "telemetry", "i2cDevices", "vf", "cooler", "power"});
         GpuModel gpu;
         if (!node.contains("pciDeviceId"))
             throw FieldError{Member(path, "pciDeviceId"), "required field missing (expected a PCI device ID)"};
@@ -175,6 +186,32 @@ private:
                 throw FieldError{e.path, e.problem};
             }
         }
+        // Power
+        if (auto power = node.find("power"); power != node.end()) {
+            try {
+                gpu.power = ReadPowerConfig(*power, Member(path, "power"));
+            } catch (const PowerFieldError& e) {
+                throw FieldError{e.path, e.problem};
+            }
+        }
+        // VF points
+        if (auto vf = node.find("vf"); vf != node.end()) {
+            try {
+                gpu.vf = ReadVfConfig(*vf, Member(path, "vf"));
+            } catch (const VfFieldError& e) {
+                throw FieldError{e.path, e.problem};
+            }
+        }
+        // End of VF points
+        // Cooler control
+        if (auto cooler = node.find("cooler"); cooler != node.end()) {
+            try {
+                gpu.cooler = ReadCoolerConfig(*cooler, Member(path, "cooler"));
+            } catch (const CoolerFieldError& e) {
+                throw FieldError{e.path, e.problem};
+            }
+        }
+        // End of cooler control
         return gpu;
     }
 

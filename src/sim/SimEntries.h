@@ -9,5 +9,10 @@ void* GpuInfoEntryAddress(uint32_t id);
 void* PerfClockEntryAddress(uint32_t id);
 void* TelemetryEntryAddress(uint32_t id);
 void* I2cEntryAddress(uint32_t id);
+void* ClockEntryAddress(uint32_t id);  // Clocks
+void* PowerEntryAddress(uint32_t id);  // Power
+void* DrsEntryAddress(uint32_t id);    // Power
+void* VfEntryAddress(uint32_t id);  // VF points
+void* CoolerEntryAddress(uint32_t id);  // Cooler control
 
 }  // namespace vx::sim

@@ -45,6 +45,10 @@ struct Simulator::Impl {
     // Telemetry: the GPUs' live models (not persisted) and the clock that moves them.
     RigThermal thermal;
 
+    // Power: the targets written to each GPU (not persisted) and the driver settings.
+    std::map<std::size_t, GpuPowerState> power;
+    DrsState drs;
+
     // I2C: each GPU's devices, built from the rig (not persisted: they start from power-up),
     // and the holds that block a GPU's I2C calls. Last, so it goes first and frees waiters.
     I2cBuses i2c{rig};

@@ -89,6 +89,10 @@ void ThermalModel::Observe(uint64_t modelMs, const TelemetryConfig& config) {
         graphicsKhz_ = ToUnsigned(config.baseClockKhz + (double(config.maxClockKhz) - config.baseClockKhz) * rise);
         memoryKhz_ = config.memoryClockKhz;
         pstate_ = 0;
+        // Clocks: the P-state 0 offsets move the clocks the GPU runs under load.
+        graphicsKhz_ = ToUnsigned(double(graphicsKhz_) + graphicsOffsetKhz_);
+        memoryKhz_ = ToUnsigned(double(memoryKhz_) + memoryOffsetKhz_);
+        // End of clocks
     }
     processorKhz_ = config.processorDomain ? ToUnsigned(2.0 * graphicsKhz_) : 0;
 
@@ -98,6 +102,22 @@ void ThermalModel::Observe(uint64_t modelMs, const TelemetryConfig& config) {
     const double ofMax = config.maxClockKhz == 0 ? 1.0 : std::min(1.0, double(graphicsKhz_) / config.maxClockKhz);
     const double loadedW = (double(config.maxPowerW) - config.idlePowerW) * (load_ / 100.0) * ofMax;
     powerW_ = std::max(0.0, config.idlePowerW + loadedW);
+    // Power: a target below what the load draws lowers the clock (not below idle) until it fits.
+    if (powerLimit_ && !idle && config.defaultPowerW != 0 && config.maxClockKhz != 0) {
+        const double capW = double(config.defaultPowerW) * *powerLimit_ / 100000.0;
+        const double perShareW = (double(config.maxPowerW) - config.idlePowerW) * (load_ / 100.0);
+        if (powerW_ > capW && perShareW > 0.0) {
+            const double share = std::max(0.0, (capW - config.idlePowerW) / perShareW);
+            graphicsKhz_ = std::max(config.idleClockKhz,
+                                    std::min(graphicsKhz_, ToUnsigned(share * config.maxClockKhz)));
+            processorKhz_ = config.processorDomain ? ToUnsigned(2.0 * graphicsKhz_) : 0;
+            const double share2 = Fraction(graphicsKhz_, config.idleClockKhz, config.maxClockKhz);
+            voltageUv_ = ToUnsigned(config.minVoltageUv + (double(config.maxVoltageUv) - config.minVoltageUv) * share2);
+            const double cappedOfMax = std::min(1.0, double(graphicsKhz_) / config.maxClockKhz);
+            powerW_ = std::max(0.0, config.idlePowerW + perShareW * cappedOfMax);
+        }
+    }
+    // End of power
     powerMilliPercent_ = config.defaultPowerW == 0 ? 0 : ToUnsigned(powerW_ * 100000.0 / config.defaultPowerW);
 
     fanPercent_ = fanOverride_ ? std::min<uint32_t>(*fanOverride_, 100) : AutoFanPercent(temperature_);

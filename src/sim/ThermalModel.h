@@ -24,6 +24,20 @@ public:
     /// 2 % per °C up to 100 % at 85 °C). Takes effect from the next step.
     void SetFanPercent(std::optional<uint32_t> percent) { fanOverride_ = percent; }
     std::optional<uint32_t> fanOverride() const { return fanOverride_; }
+    // Clocks: graphics and memory clock offsets in kHz, added to the clocks under load. From
+    // the next step.
+    void SetClockOffsetKhz(int32_t graphics, int32_t memory) {
+        graphicsOffsetKhz_ = graphics;
+        memoryOffsetKhz_ = memory;
+    }
+    int32_t graphicsOffsetKhz() const { return graphicsOffsetKhz_; }
+    int32_t memoryOffsetKhz() const { return memoryOffsetKhz_; }
+    // End of clocks
+    // Power: the power target in 1/1000 percent of the default limit, or nullopt for none.
+    // Where the load wants more, the clock comes down until the power fits. From the next step.
+    void SetPowerLimitMilliPercent(std::optional<uint32_t> limit) { powerLimit_ = limit; }
+    std::optional<uint32_t> powerLimitMilliPercent() const { return powerLimit_; }
+    // End of power
 
     // Readings at the last step.
     uint64_t elapsedMs() const { return steps_ * kModelStepMs; }
@@ -59,6 +73,9 @@ private:
     uint64_t steps_ = 0;
     double temperature_ = 0.0;
     std::optional<uint32_t> fanOverride_;
+    int32_t graphicsOffsetKhz_ = 0;  // Clocks
+    int32_t memoryOffsetKhz_ = 0;    // Clocks
+    std::optional<uint32_t> powerLimit_;  // Power
 
     uint32_t load_ = 0;
     uint32_t graphicsKhz_ = 0;

@@ -39,8 +39,14 @@ TEST_F(GpuLegacyClocksTest, FillsEveryDomainOfEveryLevel) {
         110000, 210000, 310000, 410000, 510000, 610000,  // memory
     };
     EXPECT_EQ(record.legacyClockTable, expected);
-    EXPECT_EQ(simulator->CallsTo(nvapi::GPU_GetPerfClocks).size(), 1u);
-    EXPECT_EQ(simulator->CallsTo(nvapi::GPU_GetPerfClocks).front().args.at(0), -1) << "all levels at once";
+    // The table is read once for all levels; the shader ratios then read level by level
+    // (each whole table, then the level): 2D, 3D low power, 3D performance.
+    const std::vector<sim::CallRecord> reads = simulator->CallsTo(nvapi::GPU_GetPerfClocks);
+    ASSERT_EQ(reads.size(), 7u);
+    EXPECT_EQ(reads.front().args.at(0), -1) << "all levels at once";
+    EXPECT_EQ(reads[2].args.at(0), 0);
+    EXPECT_EQ(reads[4].args.at(0), 1);
+    EXPECT_EQ(reads[6].args.at(0), 2);
 }
 
 TEST_F(GpuLegacyClocksTest, LevelKindsComeFromTheFlags) {

@@ -3,6 +3,7 @@
 #include "gpu/DriverBinding.h"
 #include "gpu/GpuAccess.h"
 #include "sim/Simulator.h"
+#include "support/FakeClock.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,7 @@ protected:
         simulator->Activate();
         binding = std::make_unique<driver::DriverBinding>(driver::InProcessOpener(sim::Simulator::QueryInterface()));
         gpus = std::make_unique<GpuAccess>(*binding);
+        gpus->SetClock(waitClock);  // start-up fan checks wait; tests do not
         gpus->SetTraceSink([this](const std::string& text) { traces.push_back(text); });
         gpus->SetDebugSink([this](const std::string& text) { debugLines.push_back(text); });
     }
@@ -94,6 +96,7 @@ protected:
         return record ? *record : none;
     }
 
+    test::FakeClock waitClock;
     // Destroyed in reverse: the GpuAccess first, the simulator last.
     std::unique_ptr<sim::Simulator> simulator;
     std::unique_ptr<driver::DriverBinding> binding;

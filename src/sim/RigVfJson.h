@@ -1,0 +1,20 @@
+#pragma once
+// Reading a GPU's `vf` object of a rig file. Only the rig reader includes this.
+#include "sim/VfConfig.h"
+
+#include <nlohmann/json_fwd.hpp>
+
+#include <string>
+
+namespace vx::sim {
+
+/// A VF field that cannot be used: its JSON path and what was expected.
+struct VfFieldError {
+    std::string path;
+    std::string problem;
+};
+
+/// Reads a `vf` object found at JSON path `path`. Throws VfFieldError.
+VfConfig ReadVfConfig(const nlohmann::json& node, const std::string& path);
+
+}  // namespace vx::sim
