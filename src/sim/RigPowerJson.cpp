@@ -10,32 +10,20 @@
 #include <initializer_list>
 #include <limits>
 #include <set>
+
+#include "sim/RigJsonSupport.h"
 #include <string_view>
 
 namespace vx::sim {
 namespace {
 
 using nlohmann::json;
-
-std::string Member(const std::string& base, std::string_view key) { return base + "." + std::string(key); }
-
-std::string Element(const std::string& base, std::size_t index) {
-    return base + "[" + std::to_string(index) + "]";
-}
-
-std::string Found(const json& value) {
-    if (value.is_number()) return "found " + value.dump();
-    return std::string("found ") + value.type_name();
-}
+using rigjson::Element;
+using rigjson::Found;
+using rigjson::Member;
 
 void RequireObject(const json& node, const std::string& path, std::initializer_list<std::string_view> known) {
-    if (!node.is_object()) throw PowerFieldError{path, "expected an object, " + Found(node)};
-    for (const auto& item : node.items()) {
-        if (std::find(known.begin(), known.end(), item.key()) != known.end()) continue;
-        std::string list;
-        for (std::string_view name : known) list += (list.empty() ? "" : ", ") + std::string(name);
-        throw PowerFieldError{Member(path, item.key()), "unknown field (expected one of: " + list + ")"};
-    }
+    rigjson::RequireObject<PowerFieldError>(node, path, known);
 }
 
 bool Bool(const json& node, const std::string& path, std::string_view key, bool fallback) {

@@ -1,6 +1,7 @@
 // A GPU's `telemetry` object: sensors, rated clocks and the thermal model's constants. Fields
 // left out take defaults, some derived from fields given, so a partial object stays consistent.
 #include "sim/RigTelemetryJson.h"
+#include "sim/RigJsonSupport.h"
 
 #include <nlohmann/json.hpp>
 
@@ -13,6 +14,13 @@ namespace vx::sim {
 namespace {
 
 using nlohmann::json;
+using rigjson::Element;
+using rigjson::Found;
+using rigjson::Member;
+
+void RequireObject(const json& node, const std::string& path, std::initializer_list<std::string_view> known) {
+    rigjson::RequireObject<TelemetryFieldError>(node, path, known);
+}
 
 constexpr int64_t kMaxKhz = std::numeric_limits<int32_t>::max();
 constexpr int64_t kMaxDurationMs = 24 * 3600 * 1000;  // a day
@@ -41,27 +49,6 @@ constexpr NamedPattern kPatterns[] = {
     {"ramp", LoadPatternKind::Ramp},
     {"steps", LoadPatternKind::Steps},
 };
-
-std::string Member(const std::string& base, std::string_view key) { return base + "." + std::string(key); }
-
-std::string Element(const std::string& base, std::size_t index) {
-    return base + "[" + std::to_string(index) + "]";
-}
-
-std::string Found(const json& value) {
-    if (value.is_number()) return "found " + value.dump();
-    return std::string("found ") + value.type_name();
-}
-
-void RequireObject(const json& node, const std::string& path, std::initializer_list<std::string_view> known) {
-    if (!node.is_object()) throw TelemetryFieldError{path, "expected an object, " + Found(node)};
-    for (const auto& item : node.items()) {
-        if (std::find(known.begin(), known.end(), item.key()) != known.end()) continue;
-        std::string list;
-        for (std::string_view name : known) list += (list.empty() ? "" : ", ") + std::string(name);
-        throw TelemetryFieldError{Member(path, item.key()), "unknown field (expected one of: " + list + ")"};
-    }
-}
 
 int64_t Integer(const json& value, const std::string& path, int64_t min, int64_t max) {
     const std::string expected = "expected a number from " + std::to_string(min) + " to " + std::to_string(max);
