@@ -66,6 +66,10 @@ public:
     /// The whole record, or null for an index past the GPUs in use.
     const GpuRecord* Record(uint8_t gpu) const;
 
+    /// The GPU the main window shows (-1 before the first selection).
+    void SetSelectedGpu(int32_t gpu) { selectedGpu_.store(gpu); }
+    int32_t selectedGpu() const { return selectedGpu_.load(); }
+
     /// Driver version number (e.g. 41091 for 410.91) and build branch.
     int32_t GetDriverVersion(uint32_t& drvVersion, std::string& buildBranch);
     /// Dedicated video memory in KB.
@@ -378,6 +382,7 @@ private:
     std::atomic<uint8_t> gpuCount_{0};
     bool is64BitOs_ = false;
     std::atomic<uint32_t> uiThreadId_{0};
+    std::atomic<int32_t> selectedGpu_{-1};
     TextSink traceSink_;
     TextSink debugSink_;
 
