@@ -263,6 +263,8 @@ public:
     // Message boxes (any feature): shown through `prompts`, which must outlive its use; none
     // are shown before it is set.
     void SetPrompts(ui::IPrompts* prompts) { prompts_ = prompts; }
+    /// The prompts set last (null when none); a worker swaps in its own around its calls.
+    ui::IPrompts* prompts() const { return prompts_; }
     // End of message boxes
 
     // Clock VF points (GpuVfPoints.cpp). The fields describe the GPU read last, not each GPU.
@@ -436,6 +438,19 @@ private:
     // End of cooler control
     // Power
     int32_t ReadThermalInfo(uint8_t gpu, nvapi::ThermalPoliciesInfo& info);
+    // Why a policy write cannot go ahead: the message to report and the status to return
+    // (0 for a refusal, the driver's status for a failed read).
+    struct PolicyRefusal {
+        int32_t status = 0;
+        std::string message;
+    };
+    const nvapi::PowerPolicyInfoEntry* LookUpPowerPolicy(uint8_t gpu, uint32_t policy, nvapi::PowerPoliciesInfo& info,
+                                                         PolicyRefusal& refusal);
+    const nvapi::ThermalPolicyInfoEntry* LookUpThermalPolicy(
+        uint8_t gpu, uint32_t policy, nvapi::ThermalPoliciesInfo& info, PolicyRefusal& refusal,
+        const char* notSupported = "Thermal policies are not supported!\n");
+    // The current status of every policy `info` lists.
+    int32_t ReadThermalStatus(uint8_t gpu, const nvapi::ThermalPoliciesInfo& info, nvapi::ThermalPoliciesStatus& current);
     // Appends a message of the thermal and linked writes to policyMessages_.
     void Note(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Traces and keeps the line in powerPoliciesText_.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 namespace vx {
 
@@ -116,19 +117,11 @@ int32_t GpuAccess::SetPowerPoliciesStatus(uint8_t gpu, nvapi::PowerPoliciesStatu
 
 int32_t GpuAccess::SetPowerLimit(uint8_t gpu, uint32_t policy, float percent) {
     nvapi::PowerPoliciesInfo info = {};
-    int32_t status = GetPowerPoliciesInfo(gpu, info);
-    if (status != nvapi::OK) {
-        Trace("API call failed with error %d\n", status);
-        return status;
-    }
-    if (info.valid == 0) {
-        Trace("Power policies are not supported!\n");
-        return nvapi::OK;
-    }
-    const nvapi::PowerPolicyInfoEntry* entry = FindPowerPolicy(info, policy);
+    PolicyRefusal refusal;
+    const nvapi::PowerPolicyInfoEntry* entry = LookUpPowerPolicy(gpu, policy, info, refusal);
     if (!entry) {
-        Trace("Requested power policy is not supported!\n");
-        return nvapi::OK;
+        Trace("%s", refusal.message.c_str());
+        return refusal.status;
     }
     const uint32_t request = PowerRequest(percent);
     if (request > entry->pwrLimitMax || request < entry->pwrLimitMin) {
@@ -140,7 +133,7 @@ int32_t GpuAccess::SetPowerLimit(uint8_t gpu, uint32_t policy, float percent) {
     write.entries[0].policyId = policy;
     write.entries[0].flags &= ~nvapi::kPowerPolicyFlagBit0;
     write.entries[0].powerLimit = request;
-    status = SetPowerPoliciesStatus(gpu, write);
+    const int32_t status = SetPowerPoliciesStatus(gpu, write);
     if (status == nvapi::OK) {
         Trace("Requested policy limit applied succesfully\n");
         DumpPowerPolicies(0);
@@ -156,6 +149,51 @@ int32_t GpuAccess::ReadThermalInfo(uint8_t gpu, nvapi::ThermalPoliciesInfo& info
     info.version = nvapi::kThermalPoliciesInfoVer;
     return api_.binding().Call<nvapi::ThermalPoliciesGetInfoFn>(nvapi::GPU_ThermalPoliciesGetInfo,
                                                                 records_[gpu].hPhysicalGpu, &info);
+}
+
+const nvapi::PowerPolicyInfoEntry* GpuAccess::LookUpPowerPolicy(uint8_t gpu, uint32_t policy,
+                                                                nvapi::PowerPoliciesInfo& info, PolicyRefusal& refusal) {
+    refusal.status = GetPowerPoliciesInfo(gpu, info);
+    if (refusal.status != nvapi::OK) {
+        refusal.message = "API call failed with error " + std::to_string(refusal.status) + "\n";
+        return nullptr;
+    }
+    if (info.valid == 0) {
+        refusal.message = "Power policies are not supported!\n";
+        return nullptr;
+    }
+    const nvapi::PowerPolicyInfoEntry* entry = FindPowerPolicy(info, policy);
+    if (!entry) refusal.message = "Requested power policy is not supported!\n";
+    return entry;
+}
+
+const nvapi::ThermalPolicyInfoEntry* GpuAccess::LookUpThermalPolicy(uint8_t gpu, uint32_t policy,
+                                                                    nvapi::ThermalPoliciesInfo& info,
+                                                                    PolicyRefusal& refusal,
+                                                                    const char* notSupported) {
+    refusal.status = ReadThermalInfo(gpu, info);
+    if (refusal.status != nvapi::OK) {
+        refusal.message = "API call failed with error " + std::to_string(refusal.status) + "\n";
+        return nullptr;
+    }
+    if ((info.flags & nvapi::kThermalPoliciesSupported) == 0) {
+        refusal.message = notSupported;
+        return nullptr;
+    }
+    const nvapi::ThermalPolicyInfoEntry* entry = FindThermalPolicy(info, policy);
+    if (!entry) refusal.message = "Requested thermal policy is not supported!\n";
+    return entry;
+}
+
+int32_t GpuAccess::ReadThermalStatus(uint8_t gpu, const nvapi::ThermalPoliciesInfo& info,
+                                     nvapi::ThermalPoliciesStatus& current) {
+    current = {};
+    current.version = nvapi::kThermalPoliciesStatusVer;
+    const int count = EntryCount(info.count, nvapi::kMaxThermalPolicies);
+    current.count = static_cast<uint32_t>(count);
+    for (int i = 0; i < count; ++i) current.entries[i].policyId = info.entries[i].policyId;
+    return api_.binding().Call<nvapi::ThermalPoliciesStatusFn>(nvapi::GPU_ClientThermalPoliciesGetStatus,
+                                                               records_[gpu].hPhysicalGpu, &current);
 }
 
 int32_t GpuAccess::GetThermalPolicies(uint8_t gpu, nvapi::ThermalPoliciesInfo& infoOut,
@@ -183,11 +221,7 @@ int32_t GpuAccess::GetThermalPolicies(uint8_t gpu, nvapi::ThermalPoliciesInfo& i
               static_cast<int>(e.flags & nvapi::kThermalAcousticAvailable));
     }
     nvapi::ThermalPoliciesStatus current = {};
-    current.version = nvapi::kThermalPoliciesStatusVer;
-    current.count = static_cast<uint32_t>(count);
-    for (int i = 0; i < count; ++i) current.entries[i].policyId = info.entries[i].policyId;
-    status = api_.binding().Call<nvapi::ThermalPoliciesStatusFn>(nvapi::GPU_ClientThermalPoliciesGetStatus,
-                                                                 records_[gpu].hPhysicalGpu, &current);
+    status = ReadThermalStatus(gpu, info, current);
     if (status != nvapi::OK) {
         Trace("API call failed with error %d\n", status);
         return status;
@@ -213,19 +247,11 @@ int32_t GpuAccess::DumpThermalPolicies(uint8_t gpu) {
 
 int32_t GpuAccess::SetThermalLimit(uint8_t gpu, uint32_t policy, float celsius) {
     nvapi::ThermalPoliciesInfo info = {};
-    int32_t status = ReadThermalInfo(gpu, info);
-    if (status != nvapi::OK) {
-        Note("API call failed with error %d\n", status);
-        return status;
-    }
-    if ((info.flags & nvapi::kThermalPoliciesSupported) == 0) {
-        Note("Thermal policies are not supported!\n");
-        return nvapi::OK;
-    }
-    const nvapi::ThermalPolicyInfoEntry* entry = FindThermalPolicy(info, policy);
+    PolicyRefusal refusal;
+    const nvapi::ThermalPolicyInfoEntry* entry = LookUpThermalPolicy(gpu, policy, info, refusal);
     if (!entry) {
-        Note("Requested thermal policy is not supported!\n");
-        return nvapi::OK;
+        Note("%s", refusal.message.c_str());
+        return refusal.status;
     }
     int32_t request = 0;
     if (!ThermalRequest(celsius, request) || request < entry->tempLimitMin || request > entry->tempLimitMax) {
@@ -237,8 +263,8 @@ int32_t GpuAccess::SetThermalLimit(uint8_t gpu, uint32_t policy, float celsius) 
     write.count = 1;
     write.entries[0].policyId = policy;
     write.entries[0].currentLimit = request;
-    status = api_.binding().Call<nvapi::ThermalPoliciesStatusFn>(nvapi::GPU_ClientThermalPoliciesSetStatus,
-                                                                 records_[gpu].hPhysicalGpu, &write);
+    const int32_t status = api_.binding().Call<nvapi::ThermalPoliciesStatusFn>(
+        nvapi::GPU_ClientThermalPoliciesSetStatus, records_[gpu].hPhysicalGpu, &write);
     if (status != nvapi::OK) {
         Note("API call failed with error %d\n", status);
         return status;
@@ -250,30 +276,17 @@ int32_t GpuAccess::SetThermalLimit(uint8_t gpu, uint32_t policy, float celsius) 
 
 int32_t GpuAccess::SetThermalPreferFlag(uint8_t gpu, uint32_t policy, uint32_t flag) {
     nvapi::ThermalPoliciesInfo info = {};
-    int32_t status = ReadThermalInfo(gpu, info);
-    if (status != nvapi::OK) {
-        Note("API call failed with error %d\n", status);
-        return status;
-    }
-    if ((info.flags & nvapi::kThermalPoliciesSupported) == 0) {
-        Note("Thermal policies are not supported!\n");
-        return nvapi::OK;
-    }
-    if (!FindThermalPolicy(info, policy)) {
-        Note("Requested thermal policy is not supported!\n");
-        return nvapi::OK;
+    PolicyRefusal refusal;
+    if (!LookUpThermalPolicy(gpu, policy, info, refusal)) {
+        Note("%s", refusal.message.c_str());
+        return refusal.status;
     }
     if (flag != 0 && flag != 1) {
         Note("Requested remove TDP Limit flag is incorrect!\n");
         return nvapi::OK;
     }
     nvapi::ThermalPoliciesStatus current = {};
-    current.version = nvapi::kThermalPoliciesStatusVer;
-    const int count = EntryCount(info.count, nvapi::kMaxThermalPolicies);
-    current.count = static_cast<uint32_t>(count);
-    for (int i = 0; i < count; ++i) current.entries[i].policyId = info.entries[i].policyId;
-    status = api_.binding().Call<nvapi::ThermalPoliciesStatusFn>(nvapi::GPU_ClientThermalPoliciesGetStatus,
-                                                                 records_[gpu].hPhysicalGpu, &current);
+    int32_t status = ReadThermalStatus(gpu, info, current);
     if (status != nvapi::OK) {
         Note("NvAPI_GPU_ClientThermalPoliciesGetStatus call failed with error %d\n", status);
         return status;
@@ -301,19 +314,11 @@ int32_t GpuAccess::SetThermalPreferFlag(uint8_t gpu, uint32_t policy, uint32_t f
 int32_t GpuAccess::SetLinkedPowerAndThermal(uint8_t gpu, uint32_t powerPolicy, uint32_t thermalPolicy,
                                             float percent) {
     nvapi::PowerPoliciesInfo power = {};
-    int32_t status = GetPowerPoliciesInfo(gpu, power);
-    if (status != nvapi::OK) {
-        Note("API call failed with error %d\n", status);
-        return status;
-    }
-    if (power.valid == 0) {
-        Note("Power policies are not supported!\n");
-        return nvapi::OK;
-    }
-    const nvapi::PowerPolicyInfoEntry* pe = FindPowerPolicy(power, powerPolicy);
+    PolicyRefusal refusal;
+    const nvapi::PowerPolicyInfoEntry* pe = LookUpPowerPolicy(gpu, powerPolicy, power, refusal);
     if (!pe) {
-        Note("Requested power policy is not supported!\n");
-        return nvapi::OK;
+        Note("%s", refusal.message.c_str());
+        return refusal.status;
     }
     const float pMin = static_cast<float>(pe->pwrLimitMin);
     const float pDef = static_cast<float>(pe->pwrLimitDefault);
@@ -324,19 +329,11 @@ int32_t GpuAccess::SetLinkedPowerAndThermal(uint8_t gpu, uint32_t powerPolicy, u
         return nvapi::OK;
     }
     nvapi::ThermalPoliciesInfo thermal = {};
-    status = ReadThermalInfo(gpu, thermal);
-    if (status != nvapi::OK) {
-        Note("API call failed with error %d\n", status);
-        return status;
-    }
-    if ((thermal.flags & nvapi::kThermalPoliciesSupported) == 0) {
-        Note("Thermal Policies are not supported!\n");
-        return nvapi::OK;
-    }
-    const nvapi::ThermalPolicyInfoEntry* te = FindThermalPolicy(thermal, thermalPolicy);
+    const nvapi::ThermalPolicyInfoEntry* te =
+        LookUpThermalPolicy(gpu, thermalPolicy, thermal, refusal, "Thermal Policies are not supported!\n");
     if (!te) {
-        Note("Requested thermal policy is not supported!\n");
-        return nvapi::OK;
+        Note("%s", refusal.message.c_str());
+        return refusal.status;
     }
     const float tMin = static_cast<float>(Celsius(te->tempLimitMin));
     const float tDef = static_cast<float>(Celsius(te->tempLimitDefault));

@@ -7,6 +7,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/ServiceControl.h"
 #include "platform/SettingsStore.h"
+#include "platform/SystemActions.h"  // temperature alarm
 
 namespace vx::platform {
 
@@ -15,6 +16,7 @@ struct PlatformServices {
     std::unique_ptr<Autostart> autostart;
     std::unique_ptr<InstanceGuard> instanceGuard;
     std::unique_ptr<ServiceControl> serviceControl;
+    std::unique_ptr<SystemActions> systemActions;  // temperature alarm
 };
 
 PlatformServices MakePlatformServices(const AppPaths& paths);

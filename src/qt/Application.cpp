@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -17,10 +19,14 @@
 #include "platform/PlatformServices.h"
 #include "platform/TerminationSignals.h"
 #include "qt/HostWindow.h"
+#include "qt/MainWindow.h"
 #include "qt/QtEventLoop.h"
 #include "qt/QtFontRegistry.h"
 #include "qt/QtPrompts.h"
+#include "qt/SettingsWindow.h"
+#include "qt/Skin.h"
 #include "sim/Simulator.h"
+#include "tuning/CCorvaneHDDlg.h"
 #include "ui/ConsolePrompts.h"
 
 namespace vx::qt {
@@ -81,9 +87,9 @@ void QuitOnTerminationSignals(QCoreApplication& qapp) {
     });
 }
 
-void ServeInstanceRequests(QCoreApplication& qapp, platform::InstanceGuard& guard, HostWindow* host) {
-    guard.OnRequest([host](const std::string& request) {
-        if (request == "show" && host) host->ShowMainWindow();
+void ServeInstanceRequests(QCoreApplication& qapp, platform::InstanceGuard& guard, std::function<void()> show) {
+    guard.OnRequest([show = std::move(show)](const std::string& request) {
+        if (request == "show" && show) show();
     });
     auto* timer = new QTimer(&qapp);
     QObject::connect(timer, &QTimer::timeout, &qapp, [&guard] { guard.Poll(); });
@@ -101,10 +107,46 @@ void PrintLiveValuesEverySample(QtEventLoop& loop, GpuAccess& gpu) {
     });
 }
 
+// The live fields of every GPU's record, read each sample for the monitor page, until the
+// monitoring feature's sampling tick fills them. A sample that finds the hardware busy (an
+// apply in progress) is skipped rather than waited for.
+void SampleLiveFields(tuning::CCorvaneHDDlg& dialog) {
+    auto lock = dialog.TryLockHardware();
+    if (!lock.owns_lock()) return;
+    for (int i = 0; i < dialog.gpuCount(); ++i) {
+        const monitor::LiveValues v = monitor::ReadLiveValues(dialog.gpu(), static_cast<uint8_t>(i));
+        tuning::LiveFields& live = dialog.record(i).live;
+        live.graphicsClock = v.graphicsClock;
+        live.processorClock = v.processorClock;
+        live.memoryClock = v.memoryClock;
+        live.temperature = v.temperature;
+        live.fanPercent = v.fanPercent;
+        live.fanRpm = v.fanRpm;
+        live.coreVoltage = v.coreVoltage;
+        live.boardPower = v.boardPower;
+        live.loadPercent = v.loadPercent;
+    }
+}
+
+void OpenSettingsWindow(app::CCorvaneHDApp& application, platform::SettingsStore& store,
+                        tuning::CCorvaneHDDlg& dialog, QWidget* parent) {
+    app::SetDialogContext context;
+    if (dialog.currentGpu() >= 0) {
+        const auto g = static_cast<uint8_t>(dialog.currentGpu());
+        context.usesPstates20 = application.gpu().usesPstates20(g);
+        const GpuRecord* record = application.gpu().Record(g);
+        context.legacyListB = record && record->legacyListB;
+    }
+    context.lcmServiceInstalled = application.lcmServiceInstalled();
+    app::CSetDialog setDialog(application.settings(), store, application.autostart(), context);
+    SettingsWindow window(setDialog, parent);
+    window.exec();
+}
+
+// The window shows at once, unless it starts minimized or in the notification area.
 void ShowForStartupMode(HostWindow& host, int mode) {
     if (mode == app::kModeMinimize) host.showMinimized();
-    else if (mode == app::kModeSysTray && host.StartInTray()) return;
-    else host.show();
+    else if (mode != app::kModeSysTray || !host.HasTrayIcon()) host.show();
 }
 
 }  // namespace
@@ -169,19 +211,61 @@ int RunApplication(int argc, char** argv) {
     QuitOnTerminationSignals(*qapp);
 
     QtEventLoop loop;
+    std::unique_ptr<tuning::CCorvaneHDDlg> dialog;
+    QPointer<HostWindow> hostView;
+    QPointer<MainWindow> mainView;
     std::unique_ptr<HostWindow> host;
     if (headless) {
         std::printf("Running without a window; Ctrl+C ends it.\n");
         PrintLiveValuesEverySample(loop, application.gpu());
+        ServeInstanceRequests(*qapp, *services.instanceGuard, {});
     } else {
-        host = std::make_unique<HostWindow>(summary);
-        QObject::connect(host.get(), &HostWindow::quitRequested, qapp.get(), [] { QCoreApplication::exit(0); });
+        Skin::Instance().SetDirectory(paths.templatesDir / "skin");
+        tuning::MainDialogHooks hooks;
+        hooks.modelChanged = [&mainView] {
+            if (mainView) mainView->ModelChanged();
+        };
+        hooks.showWindow = [&hostView](bool visible) {
+            if (hostView) hostView->ShowOrHide(visible);
+        };
+        hooks.minimizeWindow = [&hostView] {
+            if (hostView) hostView->showMinimized();
+        };
+        hooks.quitProcess = [&loop] { loop.Quit(0); };
+        hooks.openSettingsDialog = [&] {
+            if (dialog) OpenSettingsWindow(application, *services.settingsStore, *dialog, hostView);
+        };
+        // hooks.saveOrDeleteUserSettings comes with the settings file.
+        dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), qtPrompts, loop, ui::SystemClock(),
+                                                         application.settings(), std::move(hooks));
+        host = std::make_unique<HostWindow>();
+        hostView = host.get();
+        WindowFonts fonts{QString::fromStdString(application.fonts().FamilyFor("arial")),
+                          QString::fromStdString(application.fonts().FamilyFor("DS-Digital"))};
+        auto* view = new MainWindow(*dialog, ReadGpuIdentities(*dialog), fonts);
+        mainView = view;
+        host->SetContent(view);
+        tuning::CCorvaneHDDlg* controller = dialog.get();
+        HostWindow* frame = host.get();
+        QObject::connect(frame, &HostWindow::showRequested, frame, [controller] { controller->OnShowFromTray(); });
+        QObject::connect(frame, &HostWindow::hideRequested, frame, [controller] { controller->OnHide(); });
+        QObject::connect(frame, &HostWindow::quitRequested, frame, [controller] { controller->OnQuit(); });
         ShowForStartupMode(*host, application.startupMode());
+        controller->OnInitDialog(application.startupMode());
+        loop.SetTimer(kSampleTimerId, kSampleIntervalMs, [controller, &mainView] {
+            SampleLiveFields(*controller);
+            if (mainView) mainView->Render();
+        });
+        ServeInstanceRequests(*qapp, *services.instanceGuard, [controller] { controller->OnShowFromTray(); });
     }
-    ServeInstanceRequests(*qapp, *services.instanceGuard, host.get());
 
     const int status = qapp->exec();
+    loop.KillTimer(kSampleTimerId);
+    // The window goes before the controller it renders, the controller (and its worker)
+    // before the GPU layer.
     host.reset();
+    dialog.reset();
+    Skin::Instance().ReleaseImages();
     application.gpu().ReleaseHandles();
     if (headless) std::printf("Stopped.\n");
     return status;

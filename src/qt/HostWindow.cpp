@@ -1,7 +1,6 @@
 #include "qt/HostWindow.h"
 
-#include <QApplication>
-#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -11,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/CMultiLangSupp.h"
+#include "qt/Skin.h"
 
 namespace vx::qt {
 namespace {
@@ -21,13 +21,6 @@ const QColor kEdge(70, 160, 255, 180);
 const QColor kAccent(70, 160, 255);
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-QLabel* MakeLabel(const QString& text, const char* objectName) {
-    auto* label = new QLabel(text);
-    label->setObjectName(objectName);
-    return label;
-}
 
 }  // namespace
 
@@ -44,66 +37,50 @@ QIcon AppIcon() {
     return QIcon(pixmap);
 }
 
-HostWindow::HostWindow(const app::SystemSummary& summary, QWidget* parent) : QWidget(parent) {
+HostWindow::HostWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(Q(app::Text(app::msg::kAppName)));
     setWindowIcon(AppIcon());
     setWindowFlag(Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
     setStyleSheet(
-        "QLabel { color: #d8dee9; font-size: 13px; }"
-        "QLabel#caption { color: #46a0ff; font-size: 16px; font-weight: bold; }"
-        "QLabel#gpuName { color: #ffffff; font-size: 14px; font-weight: bold; }"
-        "QLabel#key { color: #8a94a6; }"
-        "QPushButton { color: #d8dee9; background: #2b313b; border: 1px solid #3b4452;"
-        "  border-radius: 6px; padding: 2px 10px; }"
-        "QPushButton:hover { background: #36404d; }");
+        "QLabel#caption { color: #46a0ff; font-size: 16px; font-weight: bold; background: transparent; }"
+        "QPushButton#titleButton { color: #d8dee9; background: #2b313b; border: 1px solid #3b4452;"
+        "  border-radius: 6px; padding: 2px 10px; font-size: 13px; }"
+        "QPushButton#titleButton:hover { background: #36404d; border-color: #46a0ff; }");
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(18, 12, 18, 18);
-    layout->addWidget(BuildTitleBar());
-    layout->addWidget(BuildMainDialog(summary));
-    setMinimumWidth(460);
+    layout_ = new QVBoxLayout(this);
+    layout_->setContentsMargins(18, 12, 18, 18);
+    layout_->setSpacing(10);
+    layout_->addWidget(BuildTitleBar());
     CreateTrayIcon();
 }
+
+void HostWindow::SetContent(QWidget* content) { layout_->addWidget(content, 1); }
 
 QWidget* HostWindow::BuildTitleBar() {
     auto* bar = new QWidget;
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(MakeLabel(Q(app::Text(app::msg::kAppName)), "caption"));
+    auto* caption = new QLabel(Q(app::Text(app::msg::kAppName)));
+    caption->setObjectName("caption");
+    row->addWidget(caption);
     row->addStretch();
     auto* minimize = new QPushButton(Q("–"));
+    minimize->setObjectName("titleButton");
     minimize->setToolTip(Q(app::Text(177)));  // "Minimize"
     connect(minimize, &QPushButton::clicked, this, &QWidget::showMinimized);
     auto* close = new QPushButton(Q("×"));
+    close->setObjectName("titleButton");
     close->setToolTip(Q(app::Text(245)));  // "Hide"
-    connect(close, &QPushButton::clicked, this, &HostWindow::HideOrQuit);
+    connect(close, &QPushButton::clicked, this, [this] {
+        if (tray_)
+            emit hideRequested();
+        else
+            emit quitRequested();
+    });
     row->addWidget(minimize);
     row->addWidget(close);
     return bar;
-}
-
-QWidget* HostWindow::BuildMainDialog(const app::SystemSummary& summary) {
-    auto* dialog = new QWidget;
-    dialog->setObjectName("mainDialog");
-    auto* grid = new QGridLayout(dialog);
-    grid->setContentsMargins(0, 10, 0, 0);
-    grid->setVerticalSpacing(6);
-    int row = 0;
-    grid->addWidget(MakeLabel(Q(app::Text(105)), "key"), row, 0);  // "Driver Version"
-    grid->addWidget(MakeLabel(Q(summary.driverVersionText.empty() ? "-" : summary.driverVersionText), "value"),
-                    row++, 1);
-    grid->addWidget(MakeLabel(Q(app::Text(222)), "key"), row, 0);  // "Memory Size"
-    grid->addWidget(MakeLabel(QString("%1 MB").arg(summary.dedicatedMemoryMb), "value"), row++, 1);
-    if (summary.gpus.empty())
-        grid->addWidget(MakeLabel(Q(app::Text(app::msg::kInitHardwareFailed)), "value"), row++, 0, 1, 2);
-    for (const app::GpuSummary& gpu : summary.gpus) {
-        grid->addWidget(MakeLabel(QString("GPU%1  %2").arg(gpu.index).arg(Q(gpu.name)), "gpuName"), row++, 0, 1, 2);
-        grid->addWidget(MakeLabel(Q(app::Text(100)), "key"), row, 0);  // "GPU ID"
-        grid->addWidget(MakeLabel(Q(gpu.deviceIdText), "value"), row++, 1);
-    }
-    grid->setColumnStretch(1, 1);
-    return dialog;
 }
 
 void HostWindow::CreateTrayIcon() {
@@ -112,11 +89,11 @@ void HostWindow::CreateTrayIcon() {
     tray_ = new QSystemTrayIcon(AppIcon(), this);
     tray_->setToolTip(Q(app::Text(app::msg::kAppName)));
     auto* menu = new QMenu(this);
-    menu->addAction("Main Window", this, &HostWindow::ShowMainWindow);
+    menu->addAction("Main Window", this, &HostWindow::showRequested);
     menu->addAction("Quit", this, &HostWindow::quitRequested);
     tray_->setContextMenu(menu);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger) ShowMainWindow();
+        if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger) emit showRequested();
     });
     tray_->show();
 }
@@ -127,23 +104,31 @@ void HostWindow::ShowMainWindow() {
     activateWindow();
 }
 
-bool HostWindow::StartInTray() {
-    if (!tray_) return false;
-    hide();
-    return true;
-}
-
-void HostWindow::HideOrQuit() {
-    if (tray_) hide();
-    else emit quitRequested();
+void HostWindow::ShowOrHide(bool visible) {
+    if (visible)
+        ShowMainWindow();
+    else if (tray_)
+        hide();
+    else
+        showMinimized();
 }
 
 void HostWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), kCornerRadius, kCornerRadius);
-    p.fillPath(path, kPanel);
+    const QPixmap face = Skin::Instance().Pixmap("background", devicePixelRatioF());
+    if (face.isNull()) {
+        p.fillPath(path, kPanel);
+    } else {
+        p.save();
+        p.setClipPath(path);
+        p.setOpacity(kPanel.alphaF());
+        p.drawPixmap(QRectF(rect()), face, QRectF(face.rect()));
+        p.restore();
+    }
     p.setPen(QPen(kEdge, 1.5));
     p.drawPath(path);
 }

@@ -1,12 +1,10 @@
 #pragma once
-// The translucent host window with the main dialog inside, and its notification-area icon.
+// The translucent host window around the main window: a rounded, partly transparent face
+// with its own title bar, and the notification-area icon.
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
-#include "app/GpuSummary.h"
-
-class QLabel;
 class QVBoxLayout;
 
 namespace vx::qt {
@@ -14,15 +12,23 @@ namespace vx::qt {
 class HostWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit HostWindow(const app::SystemSummary& summary, QWidget* parent = nullptr);
+    explicit HostWindow(QWidget* parent = nullptr);
 
+    /// Puts the main window inside; the host owns it from then on.
+    void SetContent(QWidget* content);
     /// "Main Window": shows the host again and brings it to the front.
     void ShowMainWindow();
-    /// Starts hidden with only the notification-area icon; false when there is no tray.
-    bool StartInTray();
+    /// Hide: into the notification area, or minimized where there is none, so the window
+    /// always stays reachable.
+    void ShowOrHide(bool visible);
     bool HasTrayIcon() const { return tray_ != nullptr; }
 
 signals:
+    /// The tray menu's "Main Window" or a click on the icon.
+    void showRequested();
+    /// The title bar's close button where a tray icon can bring the window back.
+    void hideRequested();
+    /// The tray menu's "Quit", or the close button without a tray.
     void quitRequested();
 
 protected:
@@ -32,10 +38,9 @@ protected:
 
 private:
     QWidget* BuildTitleBar();
-    QWidget* BuildMainDialog(const app::SystemSummary& summary);
     void CreateTrayIcon();
-    void HideOrQuit();
 
+    QVBoxLayout* layout_ = nullptr;
     QPointer<QSystemTrayIcon> tray_;
     QPoint dragOffset_;
 };

@@ -1,7 +1,10 @@
 #pragma once
 // A simulated GPU's clock and voltage adjustments: its P-state 2.0 table, the over-voltage
 // percent, the clock boost locks, the perf-limit control and the P-state information.
+#include "gpu/DriverStructs.h"
+
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace vx::sim {
@@ -71,5 +74,18 @@ struct ClockConfig {
 
     bool operator==(const ClockConfig&) const = default;
 };
+
+/// The P-state 0 graphics and memory deltas in kHz: what the GPU runs with under load.
+inline std::pair<int32_t, int32_t> Pstate0DeltasKhz(const ClockConfig& clocks) {
+    std::pair<int32_t, int32_t> deltas{0, 0};
+    for (const Pstate20Config& pstate : clocks.pstates) {
+        if (pstate.pstateId != 0) continue;
+        for (const Pstate20ClockConfig& clock : pstate.clocks) {
+            if (clock.domainId == nvapi::kClockDomainGraphics) deltas.first = clock.deltaKhz;
+            if (clock.domainId == nvapi::kClockDomainMemory) deltas.second = clock.deltaKhz;
+        }
+    }
+    return deltas;
+}
 
 }  // namespace vx::sim

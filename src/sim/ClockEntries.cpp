@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <utility>
 #include <vector>
 
 namespace vx::sim {
@@ -88,15 +90,20 @@ int32_t SimGetPstates20(PhysicalGpuHandle gpu, Pstates20Info* info) {
     });
 }
 
-// A voltage delta the request names, checked against the entry it changes.
+// A voltage delta the request names, checked against the entry it changes; taking it also
+// records it under `key` in `written`.
+template <typename Key>
 int32_t CheckVoltage(std::vector<Pstate20VoltageConfig>& entries, const Pstates20Voltage& request,
-                     std::vector<std::function<void()>>& changes) {
+                     std::map<Key, int32_t>& written, Key key, std::vector<std::function<void()>>& changes) {
     auto entry = std::find_if(entries.begin(), entries.end(),
                               [&](const Pstate20VoltageConfig& v) { return v.domainId == request.domainId; });
     if (entry == entries.end() || !entry->editable) return INVALID_ARGUMENT;
     const int32_t delta = request.voltDeltaUv.value;
     if (delta < entry->deltaMinUv || delta > entry->deltaMaxUv) return INVALID_ARGUMENT;
-    changes.push_back([entry = &*entry, delta] { entry->deltaUv = delta; });
+    changes.push_back([entry = &*entry, delta, &written, key] {
+        entry->deltaUv = delta;
+        written[key] = delta;
+    });
     return OK;
 }
 
@@ -118,6 +125,7 @@ int32_t SimSetPstates20(PhysicalGpuHandle gpu, Pstates20Info* info) {
             return INVALID_ARGUMENT;
 
         // Check the whole request before changing anything, so a bad one leaves the GPU as it was.
+        PersistedGpuState& written = call.sim().written.gpus[call.gpuIndex()];
         std::vector<std::function<void()>> changes;
         for (uint32_t p = 0; p < info->numPstates; ++p) {
             const Pstates20Pstate& request = info->pstates[p];
@@ -134,13 +142,19 @@ int32_t SimSetPstates20(PhysicalGpuHandle gpu, Pstates20Info* info) {
                 if (entry == pstate->clocks.end() || !entry->editable) return INVALID_ARGUMENT;
                 const int32_t delta = clock.freqDeltaKhz.value;
                 if (delta < entry->deltaMinKhz || delta > entry->deltaMaxKhz) return INVALID_ARGUMENT;
-                changes.push_back([entry = &*entry, delta] { entry->deltaKhz = delta; });
+                const std::pair key(pstate->pstateId, clock.domainId);
+                changes.push_back([entry = &*entry, delta, &written, key] {
+                    entry->deltaKhz = delta;
+                    written.clockDeltas[key] = delta;
+                });
             }
             for (uint32_t v = 0; v < info->numBaseVoltages; ++v) {
                 const Pstates20Voltage& voltage = request.baseVoltages[v];
                 call.Arg(voltage.domainId);
                 call.Arg(voltage.voltDeltaUv.value);
-                if (int32_t status = CheckVoltage(pstate->baseVoltages, voltage, changes)) return status;
+                if (int32_t status = CheckVoltage(pstate->baseVoltages, voltage, written.baseVoltageDeltas,
+                                                  std::pair(pstate->pstateId, voltage.domainId), changes))
+                    return status;
             }
         }
         if (version == kPstates20Ver2) {
@@ -151,22 +165,17 @@ int32_t SimSetPstates20(PhysicalGpuHandle gpu, Pstates20Info* info) {
                 const Pstates20Voltage& voltage = info->overVoltage.voltages[v];
                 call.Arg(voltage.domainId);
                 call.Arg(voltage.voltDeltaUv.value);
-                if (int32_t status = CheckVoltage(clocks.overVoltages, voltage, changes)) return status;
+                if (int32_t status = CheckVoltage(clocks.overVoltages, voltage, written.overVoltageDeltas,
+                                                  voltage.domainId, changes))
+                    return status;
             }
         }
         for (const auto& change : changes) change();
 
         // The offsets of P-state 0 are what the GPU runs with under load.
-        int32_t graphics = 0;
-        int32_t memory = 0;
-        for (const Pstate20Config& pstate : clocks.pstates) {
-            if (pstate.pstateId != 0) continue;
-            for (const Pstate20ClockConfig& clock : pstate.clocks) {
-                if (clock.domainId == kClockDomainGraphics) graphics = clock.deltaKhz;
-                if (clock.domainId == kClockDomainMemory) memory = clock.deltaKhz;
-            }
-        }
+        const auto [graphics, memory] = Pstate0DeltasKhz(clocks);
         call.sim().thermal.Live(call.gpuIndex(), call.gpu().telemetry).SetClockOffsetKhz(graphics, memory);
+        call.sim().Persist();
         return OK;
     });
 }
@@ -196,6 +205,8 @@ int32_t SimSetOverVoltPercent(PhysicalGpuHandle gpu, OverVoltPercent* info) {
         call.Arg(info->percent);
         if (info->percent > 100) return INVALID_ARGUMENT;
         clocks.overVoltPercent = info->percent;
+        call.sim().written.gpus[call.gpuIndex()].overVoltPercent = info->percent;
+        call.sim().Persist();
         return OK;
     });
 }
@@ -250,7 +261,9 @@ int32_t SimSetClockBoostLock(PhysicalGpuHandle gpu, ClockBoostLock* locks) {
             if (lock == clocks.locks.end()) lock = clocks.locks.insert(clocks.locks.end(), {entry.limitId, 0, 0});
             lock->mode = entry.mode;
             lock->value = entry.mode == kLockDisabled ? 0 : entry.value;
+            call.sim().written.gpus[call.gpuIndex()].boostLocks[entry.limitId] = {lock->mode, lock->value};
         }
+        call.sim().Persist();
         return OK;
     });
 }

@@ -1,6 +1,8 @@
 #pragma once
 // How a rig describes a GPU's coolers. The cooler entries change `policy` and `level` in the
 // live rig as the host writes them.
+#include "gpu/CoolerStructs.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -30,5 +32,14 @@ struct CoolerConfig {
 
     bool operator==(const CoolerConfig&) const = default;
 };
+
+/// The cooler that drives the live model: the first fan among those the driver lists; none
+/// gives the cooler count.
+inline std::size_t ModelCoolerIndex(const CoolerConfig& config) {
+    const std::size_t count = config.units.size() < kMaxRigCoolers ? config.units.size() : kMaxRigCoolers;
+    for (std::size_t i = 0; i < count; ++i)
+        if (config.units[i].type == nvapi::kCoolerTypeFan) return i;
+    return count;
+}
 
 }  // namespace vx::sim

@@ -19,12 +19,7 @@ std::vector<CoolerUnit>& Units(EntryCall& call) { return call.gpu().cooler.units
 
 std::size_t UnitCount(EntryCall& call) { return std::min(Units(call).size(), kMaxRigCoolers); }
 
-bool DrivesModel(EntryCall& call, std::size_t index) {
-    const std::vector<CoolerUnit>& units = Units(call);
-    for (std::size_t i = 0; i < UnitCount(call); ++i)
-        if (units[i].type == kCoolerTypeFan) return i == index;
-    return false;
-}
+bool DrivesModel(EntryCall& call, std::size_t index) { return ModelCoolerIndex(call.gpu().cooler) == index; }
 
 ThermalModel& Live(EntryCall& call) { return call.sim().thermal.Live(call.gpuIndex(), call.gpu().telemetry); }
 
@@ -65,16 +60,23 @@ int32_t SimGetCoolerSettings(PhysicalGpuHandle gpu, uint32_t coolerIndex, Cooler
 }
 
 // A level outside the cooler's range is refused, as the driver does.
-int32_t ApplyLevel(EntryCall& call, std::size_t index, const CoolerLevel& entry) {
-    CoolerUnit& unit = Units(call)[index];
-    const bool manual = entry.policy == kCoolerPolicyManual;
-    if (manual && (entry.level < unit.minLevel || entry.level > unit.maxLevel)) return INVALID_ARGUMENT;
-    unit.policy = manual ? kCoolerPolicyManual : kCoolerPolicyAutomatic;
-    if (manual) unit.level = entry.level;
-    if (DrivesModel(call, index)) Live(call).SetFanPercent(manual ? std::optional<uint32_t>(entry.level) : std::nullopt);
-    return OK;
+bool LevelFits(EntryCall& call, std::size_t index, const CoolerLevel& entry) {
+    const CoolerUnit& unit = Units(call)[index];
+    return entry.policy != kCoolerPolicyManual || (entry.level >= unit.minLevel && entry.level <= unit.maxLevel);
 }
 
+// Takes a checked level; the first fan's also sets the live model's fan.
+void ApplyLevel(EntryCall& call, std::size_t index, const CoolerLevel& entry) {
+    CoolerUnit& unit = Units(call)[index];
+    const bool manual = entry.policy == kCoolerPolicyManual;
+    unit.policy = manual ? kCoolerPolicyManual : kCoolerPolicyAutomatic;
+    if (manual) unit.level = entry.level;
+    call.sim().written.gpus[call.gpuIndex()].coolers[static_cast<uint32_t>(index)] = {unit.policy, unit.level};
+    if (DrivesModel(call, index))
+        Live(call).SetFanPercent(manual ? std::optional<uint32_t>(entry.level) : std::nullopt);
+}
+
+// Every level is checked before any is taken, so a refused request changes nothing.
 int32_t SimSetCoolerLevels(PhysicalGpuHandle gpu, uint32_t coolerIndex, CoolerLevels* levels) {
     return ServeEntry(GPU_SetCoolerLevels, [&](EntryCall& call) -> int32_t {
         call.Arg(coolerIndex);
@@ -86,11 +88,14 @@ int32_t SimSetCoolerLevels(PhysicalGpuHandle gpu, uint32_t coolerIndex, CoolerLe
         const std::size_t count = UnitCount(call);
         if (coolerIndex == kAllCoolers) {
             for (std::size_t i = 0; i < count; ++i)
-                if (int32_t status = ApplyLevel(call, i, levels->entry[i])) return status;
-            return OK;
+                if (!LevelFits(call, i, levels->entry[i])) return INVALID_ARGUMENT;
+            for (std::size_t i = 0; i < count; ++i) ApplyLevel(call, i, levels->entry[i]);
+        } else {
+            if (coolerIndex >= count || !LevelFits(call, coolerIndex, levels->entry[0])) return INVALID_ARGUMENT;
+            ApplyLevel(call, coolerIndex, levels->entry[0]);
         }
-        if (coolerIndex >= count) return INVALID_ARGUMENT;
-        return ApplyLevel(call, coolerIndex, levels->entry[0]);
+        call.sim().Persist();
+        return OK;
     });
 }
 
@@ -113,6 +118,7 @@ int32_t SimRestoreCoolerSettings(PhysicalGpuHandle gpu, const uint32_t* coolerIn
         } else {
             for (uint32_t i = 0; i < count; ++i) ApplyLevel(call, coolerIndices[i], automatic);
         }
+        call.sim().Persist();
         return OK;
     });
 }

@@ -1,6 +1,10 @@
 // The built-in demo rig. assets/rigs/demo.json holds the same machine; a test keeps them equal.
 #include "sim/Rig.h"
 
+#include "gpu/ClockStructs.h"
+
+#include <vector>
+
 namespace vx::sim {
 namespace {
 
@@ -103,6 +107,65 @@ VfConfig PascalVf() {
 }
 // End of VF points
 
+// Clocks: the Pascal board tunes through its VF points, the over-voltage percent and the
+// voltage lock.
+ClockConfig PascalClocks() {
+    ClockConfig clocks;
+    clocks.overVoltPercentSupported = true;
+    clocks.boostLocksSupported = true;
+    return clocks;
+}
+
+Pstate20ClockConfig Pstate20Clock(uint32_t domainId, uint32_t typeId, bool editable, int32_t deltaRangeKhz,
+                                  uint32_t freqKhz, uint32_t maxFreqKhz) {
+    Pstate20ClockConfig clock;
+    clock.domainId = domainId;
+    clock.typeId = typeId;
+    clock.editable = editable;
+    clock.deltaMinKhz = -deltaRangeKhz;
+    clock.deltaMaxKhz = deltaRangeKhz;
+    clock.freqKhz = freqKhz;
+    clock.maxFreqKhz = maxFreqKhz;
+    return clock;
+}
+
+Pstate20VoltageConfig CoreVoltage(bool editable, uint32_t voltUv, int32_t deltaMaxUv) {
+    Pstate20VoltageConfig voltage;
+    voltage.domainId = nvapi::kVoltageDomainCore;
+    voltage.editable = editable;
+    voltage.voltUv = voltUv;
+    voltage.deltaMaxUv = deltaMaxUv;
+    return voltage;
+}
+
+// The Kepler board's P-state 2.0 table: P0 with a graphics range and a single memory clock,
+// both offsettable, and a core voltage that takes up to +75 mV; P8 (idle) is fixed.
+ClockConfig KeplerClocks() {
+    ClockConfig clocks;
+    Pstate20Config p0;
+    p0.pstateId = 0;
+    Pstate20ClockConfig graphics =
+        Pstate20Clock(nvapi::kClockDomainGraphics, nvapi::kClockTypeRange, true, 200000, 540000, 1202000);
+    graphics.voltageDomainId = nvapi::kVoltageDomainCore;
+    graphics.minVoltageUv = 875000;
+    graphics.maxVoltageUv = 1212000;
+    p0.clocks = {graphics,
+                 Pstate20Clock(nvapi::kClockDomainMemory, nvapi::kClockTypeSingle, true, 500000, 3505000, 0)};
+    p0.baseVoltages = {CoreVoltage(true, 1162000, 75000)};
+    Pstate20Config p8;
+    p8.pstateId = 8;
+    p8.editable = false;
+    p8.clocks = {Pstate20Clock(nvapi::kClockDomainGraphics, nvapi::kClockTypeSingle, false, 0, 324000, 0),
+                 Pstate20Clock(nvapi::kClockDomainMemory, nvapi::kClockTypeSingle, false, 0, 324000, 0)};
+    p8.baseVoltages = {CoreVoltage(false, 875000, 0)};
+    clocks.pstates = {p0, p8};
+    clocks.overVoltages = {CoreVoltage(true, 1212000, 75000)};
+    clocks.pstatesInfo = std::vector<uint32_t>(8, 0);
+    clocks.voltageTableCount = 4;
+    return clocks;
+}
+// End of clocks
+
 }  // namespace
 
 Rig DemoRig() {
@@ -131,6 +194,7 @@ Rig DemoRig() {
     pascal.telemetry = PascalTelemetry();
     pascal.i2cDevices = PascalI2cDevices();
     pascal.vf = PascalVf();  // VF points
+    pascal.clocks = PascalClocks();  // Clocks
     rig.gpus.push_back(pascal);
 
     GpuModel kepler;
@@ -149,6 +213,7 @@ Rig DemoRig() {
     kepler.currentLegacyLevel = 0;
     kepler.telemetry = KeplerTelemetry();
     kepler.i2cDevices = KeplerI2cDevices();
+    kepler.clocks = KeplerClocks();  // Clocks
     rig.gpus.push_back(kepler);
     return rig;
 }

@@ -83,6 +83,8 @@ int32_t SimDrsSaveSettings(DrsSessionHandle session) {
         if (!settings) return INVALID_HANDLE;
         if (!*settings) return ERROR;  // nothing loaded to save
         call.sim().drs.saved = **settings;
+        call.sim().written.drsBaseProfile = **settings;
+        call.sim().Persist();
         return OK;
     });
 }

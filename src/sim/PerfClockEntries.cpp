@@ -102,7 +102,7 @@ int32_t SimSetPerfClocks(PhysicalGpuHandle gpu, int32_t selector, LegacyPerfCloc
             call.Arg(change.domain->domainId);
             call.Arg(change.frequencyKhz);
         }
-        if (!changes.empty()) call.sim().Persist();
+        call.sim().Persist();
         return OK;
     });
 }

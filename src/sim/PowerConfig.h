@@ -59,6 +59,8 @@ struct GpuPowerState {
     std::map<uint32_t, uint32_t> powerLimits;     // policy ID -> 1/1000 percent
     std::map<uint32_t, int32_t> thermalLimits;    // policy ID -> 1/256 °C
     std::map<uint32_t, uint32_t> thermalFlags;    // policy ID -> status flags
+
+    bool operator==(const GpuPowerState&) const = default;
 };
 
 /// The driver settings: the saved base profile and the open sessions' working copies.

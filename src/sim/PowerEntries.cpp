@@ -1,5 +1,6 @@
 // Client power and thermal policies: ranges and defaults from the rig, targets written by the
-// program. A power target also caps the GPU's live model.
+// program. A power target also caps the GPU's live model. The power and the thermal entries
+// share one frame per kind: the information reads, and the status reads and writes.
 #include "sim/SimEntries.h"
 #include "sim/SimulatorImpl.h"
 
@@ -8,38 +9,79 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace vx::sim {
 namespace {
 
 using namespace vx::nvapi;
 
-const PowerPolicyConfig* FindPower(const PowerConfig& config, uint32_t id) {
-    const std::size_t count = std::min(config.powerPolicies.size(), kMaxRigPowerPolicies);
-    for (std::size_t i = 0; i < count; ++i)
-        if (config.powerPolicies[i].policyId == id) return &config.powerPolicies[i];
+// What tells the power entries from the thermal ones: the rig's side of each.
+struct PowerSide {
+    using Policy = PowerPolicyConfig;
+    static constexpr bool PowerConfig::*supported = &PowerConfig::powerSupported;
+    static constexpr std::vector<Policy> PowerConfig::*policies = &PowerConfig::powerPolicies;
+    static constexpr std::size_t kMaxPolicies = kMaxRigPowerPolicies;
+};
+
+struct ThermalSide {
+    using Policy = ThermalPolicyConfig;
+    static constexpr bool PowerConfig::*supported = &PowerConfig::thermalSupported;
+    static constexpr std::vector<Policy> PowerConfig::*policies = &PowerConfig::thermalPolicies;
+    static constexpr std::size_t kMaxPolicies = kMaxRigThermalPolicies;
+};
+
+template <typename Side>
+std::size_t PolicyCount(const PowerConfig& config) {
+    return std::min((config.*Side::policies).size(), Side::kMaxPolicies);
+}
+
+template <typename Side>
+const typename Side::Policy* FindPolicy(const PowerConfig& config, uint32_t id) {
+    const auto& policies = config.*Side::policies;
+    for (std::size_t i = 0; i < PolicyCount<Side>(config); ++i)
+        if (policies[i].policyId == id) return &policies[i];
     return nullptr;
 }
 
-const ThermalPolicyConfig* FindThermal(const PowerConfig& config, uint32_t id) {
-    const std::size_t count = std::min(config.thermalPolicies.size(), kMaxRigThermalPolicies);
-    for (std::size_t i = 0; i < count; ++i)
-        if (config.thermalPolicies[i].policyId == id) return &config.thermalPolicies[i];
-    return nullptr;
+GpuPowerState& StateOf(EntryCall& call) { return call.sim().written.gpus[call.gpuIndex()].power; }
+
+// The information reads: the GPU, the structure and its version, then everything after the
+// version word cleared. Null when the call is refused (`result` says why).
+template <typename Info>
+Info* OpenInfo(EntryCall& call, PhysicalGpuHandle gpu, Info* info, uint32_t versionWord, int32_t& result) {
+    result = call.UseGpu(gpu);
+    if (result == OK && !info) result = INVALID_ARGUMENT;
+    if (result == OK) result = call.CheckVersion(info->version, versionWord);
+    if (result != OK) return nullptr;
+    std::memset(reinterpret_cast<char*>(info) + sizeof info->version, 0, sizeof *info - sizeof info->version);
+    return info;
 }
 
-GpuPowerState& StateOf(EntryCall& call) { return call.sim().power[call.gpuIndex()]; }
+// The status reads and writes: the GPU, the structure and its version, the side supported,
+// the count (a write names at least one policy) and a policy the GPU has in every entry.
+template <typename Side, typename Status>
+int32_t CheckStatus(EntryCall& call, PhysicalGpuHandle gpu, Status* status, uint32_t versionWord, bool write) {
+    if (int32_t result = call.UseGpu(gpu)) return result;
+    if (!status) return INVALID_ARGUMENT;
+    if (int32_t result = call.CheckVersion(status->version, versionWord)) return result;
+    call.Arg(status->count);
+    const PowerConfig& config = call.gpu().power;
+    if (!(config.*Side::supported)) return NOT_SUPPORTED;
+    if ((write && status->count == 0) || status->count > std::size(status->entries)) return INVALID_ARGUMENT;
+    for (uint32_t i = 0; i < status->count; ++i)
+        if (!FindPolicy<Side>(config, status->entries[i].policyId)) return INVALID_ARGUMENT;
+    return OK;
+}
 
 int32_t SimPowerPoliciesGetInfo(PhysicalGpuHandle gpu, PowerPoliciesInfo* info) {
     return ServeEntry(GPU_PowerPoliciesGetInfo, [&](EntryCall& call) -> int32_t {
-        if (int32_t status = call.UseGpu(gpu)) return status;
-        if (!info) return INVALID_ARGUMENT;
-        if (int32_t status = call.CheckVersion(info->version, kPowerPoliciesInfoVer)) return status;
+        int32_t result = OK;
+        if (!OpenInfo(call, gpu, info, kPowerPoliciesInfoVer, result)) return result;
         const PowerConfig& config = call.gpu().power;
-        std::memset(reinterpret_cast<char*>(info) + sizeof info->version, 0, sizeof *info - sizeof info->version);
         info->valid = config.powerSupported ? 1 : 0;
         if (!config.powerSupported) return OK;
-        const std::size_t count = std::min(config.powerPolicies.size(), kMaxRigPowerPolicies);
+        const std::size_t count = PolicyCount<PowerSide>(config);
         info->count = static_cast<uint8_t>(count);
         for (std::size_t i = 0; i < count; ++i) {
             const PowerPolicyConfig& p = config.powerPolicies[i];
@@ -54,26 +96,55 @@ int32_t SimPowerPoliciesGetInfo(PhysicalGpuHandle gpu, PowerPoliciesInfo* info) 
     });
 }
 
-// The caller names the policies it wants; each must be one the GPU has.
+int32_t SimThermalPoliciesGetInfo(PhysicalGpuHandle gpu, ThermalPoliciesInfo* info) {
+    return ServeEntry(GPU_ThermalPoliciesGetInfo, [&](EntryCall& call) -> int32_t {
+        int32_t result = OK;
+        if (!OpenInfo(call, gpu, info, kThermalPoliciesInfoVer, result)) return result;
+        const PowerConfig& config = call.gpu().power;
+        if (!config.thermalSupported) return OK;
+        info->flags = kThermalPoliciesSupported;
+        const std::size_t count = PolicyCount<ThermalSide>(config);
+        info->count = static_cast<uint8_t>(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const ThermalPolicyConfig& p = config.thermalPolicies[i];
+            info->entries[i] = {p.policyId,     p.channel,  p.minUnits,
+                                p.defaultUnits, p.maxUnits, p.acousticAvailable ? kThermalAcousticAvailable : 0u};
+        }
+        return OK;
+    });
+}
+
+// The caller names the policies it wants; a policy not written yet reads its default.
 int32_t SimPowerPoliciesGetStatus(PhysicalGpuHandle gpu, PowerPoliciesStatus* status) {
     return ServeEntry(GPU_PowerPoliciesGetStatus, [&](EntryCall& call) -> int32_t {
-        if (int32_t result = call.UseGpu(gpu)) return result;
-        if (!status) return INVALID_ARGUMENT;
-        if (int32_t result = call.CheckVersion(status->version, kPowerPoliciesStatusVer)) return result;
-        call.Arg(status->count);
-        const PowerConfig& config = call.gpu().power;
-        if (!config.powerSupported) return NOT_SUPPORTED;
-        if (status->count > kMaxRigPowerPolicies) return INVALID_ARGUMENT;
-        for (uint32_t i = 0; i < status->count; ++i)
-            if (!FindPower(config, status->entries[i].policyId)) return INVALID_ARGUMENT;
+        if (int32_t result = CheckStatus<PowerSide>(call, gpu, status, kPowerPoliciesStatusVer, false)) return result;
         const GpuPowerState& state = StateOf(call);
         for (uint32_t i = 0; i < status->count; ++i) {
             PowerPolicyStatusEntry& e = status->entries[i];
             const auto written = state.powerLimits.find(e.policyId);
             e.flags = 0;
-            e.powerLimit = written != state.powerLimits.end() ? written->second
-                                                              : FindPower(config, e.policyId)->defaultMilliPercent;
+            e.powerLimit = written != state.powerLimits.end()
+                               ? written->second
+                               : FindPolicy<PowerSide>(call.gpu().power, e.policyId)->defaultMilliPercent;
             e.reserved = 0;
+        }
+        return OK;
+    });
+}
+
+int32_t SimThermalPoliciesGetStatus(PhysicalGpuHandle gpu, ThermalPoliciesStatus* status) {
+    return ServeEntry(GPU_ClientThermalPoliciesGetStatus, [&](EntryCall& call) -> int32_t {
+        if (int32_t result = CheckStatus<ThermalSide>(call, gpu, status, kThermalPoliciesStatusVer, false))
+            return result;
+        const GpuPowerState& state = StateOf(call);
+        for (uint32_t i = 0; i < status->count; ++i) {
+            ThermalPolicyStatusEntry& e = status->entries[i];
+            const auto limit = state.thermalLimits.find(e.policyId);
+            const auto flags = state.thermalFlags.find(e.policyId);
+            e.currentLimit = limit != state.thermalLimits.end()
+                                 ? limit->second
+                                 : FindPolicy<ThermalSide>(call.gpu().power, e.policyId)->defaultUnits;
+            e.flags = flags != state.thermalFlags.end() ? flags->second : 0;
         }
         return OK;
     });
@@ -82,17 +153,11 @@ int32_t SimPowerPoliciesGetStatus(PhysicalGpuHandle gpu, PowerPoliciesStatus* st
 // Every entry is checked before any is taken, so a refused write changes nothing.
 int32_t SimPowerPoliciesSetStatus(PhysicalGpuHandle gpu, PowerPoliciesStatus* status) {
     return ServeEntry(GPU_PowerPoliciesSetStatus, [&](EntryCall& call) -> int32_t {
-        if (int32_t result = call.UseGpu(gpu)) return result;
-        if (!status) return INVALID_ARGUMENT;
-        if (int32_t result = call.CheckVersion(status->version, kPowerPoliciesStatusVer)) return result;
-        call.Arg(status->count);
-        const PowerConfig& config = call.gpu().power;
-        if (!config.powerSupported) return NOT_SUPPORTED;
-        if (status->count == 0 || status->count > kMaxRigPowerPolicies) return INVALID_ARGUMENT;
+        if (int32_t result = CheckStatus<PowerSide>(call, gpu, status, kPowerPoliciesStatusVer, true)) return result;
         for (uint32_t i = 0; i < status->count; ++i) {
             const PowerPolicyStatusEntry& e = status->entries[i];
-            const PowerPolicyConfig* policy = FindPower(config, e.policyId);
-            if (!policy || e.powerLimit < policy->minMilliPercent || e.powerLimit > policy->maxMilliPercent)
+            const PowerPolicyConfig* policy = FindPolicy<PowerSide>(call.gpu().power, e.policyId);
+            if (e.powerLimit < policy->minMilliPercent || e.powerLimit > policy->maxMilliPercent)
                 return INVALID_ARGUMENT;
         }
         GpuPowerState& state = StateOf(call);
@@ -103,67 +168,19 @@ int32_t SimPowerPoliciesSetStatus(PhysicalGpuHandle gpu, PowerPoliciesStatus* st
             if (e.policyId == kPowerPolicyTotalGpu)
                 call.sim().thermal.Live(call.gpuIndex(), call.gpu().telemetry).SetPowerLimitMilliPercent(e.powerLimit);
         }
-        return OK;
-    });
-}
-
-int32_t SimThermalPoliciesGetInfo(PhysicalGpuHandle gpu, ThermalPoliciesInfo* info) {
-    return ServeEntry(GPU_ThermalPoliciesGetInfo, [&](EntryCall& call) -> int32_t {
-        if (int32_t status = call.UseGpu(gpu)) return status;
-        if (!info) return INVALID_ARGUMENT;
-        if (int32_t status = call.CheckVersion(info->version, kThermalPoliciesInfoVer)) return status;
-        const PowerConfig& config = call.gpu().power;
-        std::memset(reinterpret_cast<char*>(info) + sizeof info->version, 0, sizeof *info - sizeof info->version);
-        if (!config.thermalSupported) return OK;
-        info->flags = kThermalPoliciesSupported;
-        const std::size_t count = std::min(config.thermalPolicies.size(), kMaxRigThermalPolicies);
-        info->count = static_cast<uint8_t>(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            const ThermalPolicyConfig& p = config.thermalPolicies[i];
-            info->entries[i] = {p.policyId,  p.channel,   p.minUnits,
-                                p.defaultUnits, p.maxUnits, p.acousticAvailable ? kThermalAcousticAvailable : 0u};
-        }
-        return OK;
-    });
-}
-
-int32_t SimThermalPoliciesGetStatus(PhysicalGpuHandle gpu, ThermalPoliciesStatus* status) {
-    return ServeEntry(GPU_ClientThermalPoliciesGetStatus, [&](EntryCall& call) -> int32_t {
-        if (int32_t result = call.UseGpu(gpu)) return result;
-        if (!status) return INVALID_ARGUMENT;
-        if (int32_t result = call.CheckVersion(status->version, kThermalPoliciesStatusVer)) return result;
-        call.Arg(status->count);
-        const PowerConfig& config = call.gpu().power;
-        if (!config.thermalSupported) return NOT_SUPPORTED;
-        if (status->count > kMaxRigThermalPolicies) return INVALID_ARGUMENT;
-        for (uint32_t i = 0; i < status->count; ++i)
-            if (!FindThermal(config, status->entries[i].policyId)) return INVALID_ARGUMENT;
-        const GpuPowerState& state = StateOf(call);
-        for (uint32_t i = 0; i < status->count; ++i) {
-            ThermalPolicyStatusEntry& e = status->entries[i];
-            const auto limit = state.thermalLimits.find(e.policyId);
-            const auto flags = state.thermalFlags.find(e.policyId);
-            e.currentLimit = limit != state.thermalLimits.end() ? limit->second
-                                                                : FindThermal(config, e.policyId)->defaultUnits;
-            e.flags = flags != state.thermalFlags.end() ? flags->second : 0;
-        }
+        call.sim().Persist();
         return OK;
     });
 }
 
 int32_t SimThermalPoliciesSetStatus(PhysicalGpuHandle gpu, ThermalPoliciesStatus* status) {
     return ServeEntry(GPU_ClientThermalPoliciesSetStatus, [&](EntryCall& call) -> int32_t {
-        if (int32_t result = call.UseGpu(gpu)) return result;
-        if (!status) return INVALID_ARGUMENT;
-        if (int32_t result = call.CheckVersion(status->version, kThermalPoliciesStatusVer)) return result;
-        call.Arg(status->count);
-        const PowerConfig& config = call.gpu().power;
-        if (!config.thermalSupported) return NOT_SUPPORTED;
-        if (status->count == 0 || status->count > kMaxRigThermalPolicies) return INVALID_ARGUMENT;
+        if (int32_t result = CheckStatus<ThermalSide>(call, gpu, status, kThermalPoliciesStatusVer, true))
+            return result;
         for (uint32_t i = 0; i < status->count; ++i) {
             const ThermalPolicyStatusEntry& e = status->entries[i];
-            const ThermalPolicyConfig* policy = FindThermal(config, e.policyId);
-            if (!policy || e.currentLimit < policy->minUnits || e.currentLimit > policy->maxUnits) return INVALID_ARGUMENT;
+            const ThermalPolicyConfig* policy = FindPolicy<ThermalSide>(call.gpu().power, e.policyId);
+            if (e.currentLimit < policy->minUnits || e.currentLimit > policy->maxUnits) return INVALID_ARGUMENT;
         }
         GpuPowerState& state = StateOf(call);
         for (uint32_t i = 0; i < status->count; ++i) {
@@ -173,6 +190,7 @@ int32_t SimThermalPoliciesSetStatus(PhysicalGpuHandle gpu, ThermalPoliciesStatus
             state.thermalLimits[e.policyId] = e.currentLimit;
             state.thermalFlags[e.policyId] = e.flags;
         }
+        call.sim().Persist();
         return OK;
     });
 }

@@ -8,13 +8,7 @@
 
 namespace vx::sim {
 
-/// A cooler field that cannot be used: its JSON path and what was expected.
-struct CoolerFieldError {
-    std::string path;
-    std::string problem;
-};
-
-/// Reads a `cooler` object found at JSON path `path`. Throws CoolerFieldError.
+/// Reads a `cooler` object found at JSON path `path`. Throws rigjson::FieldError.
 CoolerConfig ReadCoolerConfig(const nlohmann::json& node, const std::string& path);
 
 }  // namespace vx::sim

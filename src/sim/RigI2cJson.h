@@ -9,13 +9,7 @@
 
 namespace vx::sim {
 
-/// An I2C device field that cannot be used: its JSON path and what was expected.
-struct I2cFieldError {
-    std::string path;
-    std::string problem;
-};
-
-/// Reads an `i2cDevices` array found at JSON path `path`. Throws I2cFieldError.
+/// Reads an `i2cDevices` array found at JSON path `path`. Throws rigjson::FieldError.
 std::vector<I2cDeviceConfig> ReadI2cDevices(const nlohmann::json& node, const std::string& path);
 
 }  // namespace vx::sim

@@ -1,7 +1,9 @@
 // Rig files: JSON in, a validated Rig out. Every complaint names the file and the field.
 #include "sim/Rig.h"
+#include "sim/RigClockJson.h"  // Clocks
 #include "sim/RigCoolerJson.h"  // Cooler control
 #include "sim/RigI2cJson.h"
+#include "sim/RigJsonSupport.h"
 #include "sim/RigPowerJson.h"  // Power
 #include "sim/RigTelemetryJson.h"
 #include "sim/RigVfJson.h"  // VF points
@@ -22,34 +24,17 @@ namespace vx::sim {
 namespace {
 
 using nlohmann::json;
+using rigjson::Bool;
+using rigjson::Element;
+using rigjson::FieldError;
+using rigjson::Found;
+using rigjson::Member;
+using rigjson::NamedCode;
+using rigjson::RequireObject;
 
 // Rig files are hand-written and small; anything bigger is not a rig.
 constexpr std::uintmax_t kMaxRigFileBytes = 4 * 1024 * 1024;
-
-// Thrown inside this file only; ParseRigJson turns it into a RigError.
-struct FieldError {
-    std::string path;
-    std::string problem;
-};
-
-std::string Member(const std::string& base, std::string_view key) {
-    return base.empty() ? std::string(key) : base + "." + std::string(key);
-}
-
-std::string Element(const std::string& base, std::size_t index) {
-    return base + "[" + std::to_string(index) + "]";
-}
-
-std::string Found(const json& value) {
-    if (value.is_number_integer() || value.is_number_unsigned() || value.is_number_float())
-        return "found " + value.dump();
-    return std::string("found ") + value.type_name();
-}
-
-struct NamedCode {
-    std::string_view name;
-    uint32_t code;
-};
+constexpr int64_t kMaxWord = 0xFFFFFFFF;
 
 // Memory type codes as the driver reports them.
 constexpr NamedCode kRamTypes[] = {
@@ -62,31 +47,6 @@ constexpr NamedCode kDomains[] = {
     {"memory", nvapi::kClockDomainMemory},
     {"processor", nvapi::kClockDomainProcessor},
 };
-
-std::string NameList(std::initializer_list<std::string_view> names) {
-    std::string list;
-    for (std::string_view n : names) {
-        if (!list.empty()) list += ", ";
-        list += n;
-    }
-    return list;
-}
-
-std::optional<uint64_t> ParseHex(const std::string& text) {
-    if (text.size() < 3 || text.size() > 18 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
-        return std::nullopt;
-    uint64_t value = 0;
-    for (std::size_t i = 2; i < text.size(); ++i) {
-        char c = text[i];
-        int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else return std::nullopt;
-        value = (value << 4) | static_cast<uint64_t>(digit);
-    }
-    return value;
-}
 
 // Cuts to what a driver string buffer holds, without splitting a UTF-8 sequence.
 std::string CutToDriverString(std::string text) {
@@ -104,20 +64,15 @@ public:
                                  "dedicatedVideoMemoryKb", "persist", "gpus", "drsBaseProfile"});
         Rig rig;
         rig.name = String(root, "", "name", false, rig.name);
-        rig.driverVersion = Unsigned32(root, "", "driverVersion", false, rig.driverVersion);
+        rig.driverVersion = Unsigned32(root, "", "driverVersion", rig.driverVersion);
         rig.buildBranch = String(root, "", "buildBranch", true, rig.buildBranch);
         rig.interfaceVersion = String(root, "", "interfaceVersion", true, rig.interfaceVersion);
         rig.dedicatedVideoMemoryKb =
-            Unsigned32(root, "", "dedicatedVideoMemoryKb", false, rig.dedicatedVideoMemoryKb);
+            Unsigned32(root, "", "dedicatedVideoMemoryKb", rig.dedicatedVideoMemoryKb);
         rig.persist = Bool(root, "", "persist", rig.persist);
         // Power: the driver settings base profile
-        if (auto drs = root.find("drsBaseProfile"); drs != root.end()) {
-            try {
-                rig.drsBaseProfile = ReadDrsBaseProfile(*drs, "drsBaseProfile");
-            } catch (const PowerFieldError& e) {
-                throw FieldError{e.path, e.problem};
-            }
-        }
+        if (auto drs = root.find("drsBaseProfile"); drs != root.end())
+            rig.drsBaseProfile = ReadDrsBaseProfile(*drs, "drsBaseProfile");
 
         auto gpus = root.find("gpus");
         if (gpus == root.end()) throw FieldError{"gpus", "required field missing (expected an array of GPUs)"};
@@ -133,7 +88,8 @@ private:
     GpuModel ReadGpu(const json& node, const std::string& path) {
         RequireObject(node, path, {"pciDeviceId", "pciVendorId", "subsystemId", "revisionId", "computeMode",
                                    "name", "biosVersion", "ramType", "memoryBusWidth", "legacyLevels",
-                                   "currentLegacyLevel", "telemetry", "i2cDevices", "vf", "cooler", "power"});
+                                   "currentLegacyLevel", "telemetry", "i2cDevices", "vf", "cooler", "power",
+                                   "clocks"});
         GpuModel gpu;
         if (!node.contains("pciDeviceId"))
             throw FieldError{Member(path, "pciDeviceId"), "required field missing (expected a PCI device ID)"};
@@ -145,7 +101,7 @@ private:
         gpu.name = String(node, path, "name", true, gpu.name);
         gpu.biosVersion = String(node, path, "biosVersion", true, gpu.biosVersion);
         gpu.ramType = Named(node, path, "ramType", kRamTypes, gpu.ramType);
-        gpu.memoryBusWidth = Unsigned32(node, path, "memoryBusWidth", false, gpu.memoryBusWidth);
+        gpu.memoryBusWidth = Unsigned32(node, path, "memoryBusWidth", gpu.memoryBusWidth);
 
         if (auto levels = node.find("legacyLevels"); levels != node.end()) {
             std::string levelsPath = Member(path, "legacyLevels");
@@ -164,53 +120,31 @@ private:
                 gpu.legacyLevels.push_back(std::move(level));
             }
         }
-        gpu.currentLegacyLevel = Unsigned32(node, path, "currentLegacyLevel", false, 0);
+        gpu.currentLegacyLevel = Unsigned32(node, path, "currentLegacyLevel", 0);
         std::size_t levelCount = gpu.legacyLevels.size();
         if (gpu.currentLegacyLevel != 0 && gpu.currentLegacyLevel >= levelCount)
             throw FieldError{Member(path, "currentLegacyLevel"),
                              "expected a level index below " + std::to_string(levelCount) + ", found " +
                                  std::to_string(gpu.currentLegacyLevel)};
         // Telemetry
-        if (auto telemetry = node.find("telemetry"); telemetry != node.end()) {
-            try {
-                gpu.telemetry = ReadTelemetryConfig(*telemetry, Member(path, "telemetry"));
-            } catch (const TelemetryFieldError& e) {
-                throw FieldError{e.path, e.problem};
-            }
-        }
+        if (auto telemetry = node.find("telemetry"); telemetry != node.end())
+            gpu.telemetry = ReadTelemetryConfig(*telemetry, Member(path, "telemetry"));
         // I2C
-        if (auto devices = node.find("i2cDevices"); devices != node.end()) {
-            try {
-                gpu.i2cDevices = ReadI2cDevices(*devices, Member(path, "i2cDevices"));
-            } catch (const I2cFieldError& e) {
-                throw FieldError{e.path, e.problem};
-            }
-        }
+        if (auto devices = node.find("i2cDevices"); devices != node.end())
+            gpu.i2cDevices = ReadI2cDevices(*devices, Member(path, "i2cDevices"));
+        // Clocks
+        if (auto clocks = node.find("clocks"); clocks != node.end())
+            gpu.clocks = ReadClockConfig(*clocks, Member(path, "clocks"));
         // Power
-        if (auto power = node.find("power"); power != node.end()) {
-            try {
-                gpu.power = ReadPowerConfig(*power, Member(path, "power"));
-            } catch (const PowerFieldError& e) {
-                throw FieldError{e.path, e.problem};
-            }
-        }
+        if (auto power = node.find("power"); power != node.end())
+            gpu.power = ReadPowerConfig(*power, Member(path, "power"));
         // VF points
-        if (auto vf = node.find("vf"); vf != node.end()) {
-            try {
-                gpu.vf = ReadVfConfig(*vf, Member(path, "vf"));
-            } catch (const VfFieldError& e) {
-                throw FieldError{e.path, e.problem};
-            }
-        }
+        if (auto vf = node.find("vf"); vf != node.end())
+            gpu.vf = ReadVfConfig(*vf, Member(path, "vf"));
         // End of VF points
         // Cooler control
-        if (auto cooler = node.find("cooler"); cooler != node.end()) {
-            try {
-                gpu.cooler = ReadCoolerConfig(*cooler, Member(path, "cooler"));
-            } catch (const CoolerFieldError& e) {
-                throw FieldError{e.path, e.problem};
-            }
-        }
+        if (auto cooler = node.find("cooler"); cooler != node.end())
+            gpu.cooler = ReadCoolerConfig(*cooler, Member(path, "cooler"));
         // End of cooler control
         return gpu;
     }
@@ -218,8 +152,8 @@ private:
     LegacyLevel ReadLevel(const json& node, const std::string& path) {
         RequireObject(node, path, {"levelId", "flags", "domains"});
         LegacyLevel level;
-        level.levelId = Required32(node, path, "levelId", true);
-        level.flags = Required32(node, path, "flags", true);
+        level.levelId = Required32(node, path, "levelId");
+        level.flags = Required32(node, path, "flags");
         auto domains = node.find("domains");
         std::string domainsPath = Member(path, "domains");
         if (domains == node.end()) throw FieldError{domainsPath, "required field missing (expected an array of domains)"};
@@ -257,89 +191,35 @@ private:
         return domain;
     }
 
-    static void RequireObject(const json& node, const std::string& path,
-                              std::initializer_list<std::string_view> known) {
-        if (!node.is_object()) throw FieldError{path.empty() ? "(top level)" : path, "expected an object, " + Found(node)};
-        for (const auto& item : node.items()) {
-            if (std::find(known.begin(), known.end(), item.key()) == known.end())
-                throw FieldError{Member(path, item.key()), "unknown field (expected one of: " + NameList(known) + ")"};
-        }
-    }
-
-    // An unsigned value; `hex` also accepts strings like "0x1B82".
-    static uint64_t UnsignedValue(const json& value, const std::string& path, uint64_t max, bool hex) {
-        std::string expected = "expected a number from 0 to " + std::to_string(max);
-        if (hex) expected += " or a hex string like \"0x1B82\"";
-        if (value.is_number_unsigned()) {
-            uint64_t v = value.get<uint64_t>();
-            if (v > max) throw FieldError{path, expected + ", found " + std::to_string(v)};
-            return v;
-        }
-        if (hex && value.is_string()) {
-            std::optional<uint64_t> v = ParseHex(value.get<std::string>());
-            if (!v) throw FieldError{path, expected + ", found \"" + value.get<std::string>() + "\""};
-            if (*v > max) throw FieldError{path, expected + ", found " + value.get<std::string>()};
-            return *v;
-        }
-        throw FieldError{path, expected + ", " + Found(value)};
-    }
-
     static uint64_t Id(const json& node, const std::string& path, std::string_view key, uint64_t max,
                        uint64_t fallback) {
-        auto it = node.find(key);
-        if (it == node.end()) return fallback;
-        return UnsignedValue(*it, Member(path, key), max, true);
+        auto it = node.find(std::string(key));
+        return it == node.end() ? fallback : rigjson::HexOrNumber(*it, Member(path, key), max, "0x1B82");
     }
 
-    static uint32_t Unsigned32(const json& node, const std::string& path, std::string_view key, bool hex,
-                               uint32_t fallback) {
-        auto it = node.find(key);
-        if (it == node.end()) return fallback;
-        return static_cast<uint32_t>(UnsignedValue(*it, Member(path, key), 0xFFFFFFFF, hex));
+    static uint32_t Unsigned32(const json& node, const std::string& path, std::string_view key, uint32_t fallback) {
+        return static_cast<uint32_t>(rigjson::Number(node, path, key, 0, kMaxWord, fallback));
     }
 
-    static uint32_t Required32(const json& node, const std::string& path, std::string_view key, bool hex) {
-        if (!node.contains(key)) throw FieldError{Member(path, key), "required field missing"};
-        return Unsigned32(node, path, key, hex, 0);
+    static uint32_t Required32(const json& node, const std::string& path, std::string_view key) {
+        if (!node.contains(std::string(key))) throw FieldError{Member(path, key), "required field missing"};
+        return static_cast<uint32_t>(Id(node, path, key, kMaxWord, 0));
     }
 
     static int32_t Khz(const json& node, const std::string& path, std::string_view key, int32_t fallback) {
-        auto it = node.find(key);
-        if (it == node.end()) return fallback;
-        return static_cast<int32_t>(
-            UnsignedValue(*it, Member(path, key), static_cast<uint64_t>(std::numeric_limits<int32_t>::max()), false));
+        return static_cast<int32_t>(rigjson::Number(node, path, key, 0, std::numeric_limits<int32_t>::max(), fallback));
     }
 
     template <std::size_t N>
     static uint32_t Named(const json& node, const std::string& path, std::string_view key,
                           const NamedCode (&names)[N], uint32_t fallback) {
-        auto it = node.find(key);
-        if (it == node.end()) return fallback;
-        if (it->is_string()) {
-            std::string text = it->get<std::string>();
-            for (const NamedCode& n : names)
-                if (n.name == text) return n.code;
-            std::string list;
-            for (const NamedCode& n : names) list += (list.empty() ? "" : ", ") + std::string(n.name);
-            throw FieldError{Member(path, key), "expected a number or one of " + list + ", found \"" + text + "\""};
-        }
-        return static_cast<uint32_t>(UnsignedValue(*it, Member(path, key), 0xFFFFFFFF, false));
+        return rigjson::Named(node, path, key, names, kMaxWord, fallback);
     }
 
     static std::string String(const json& node, const std::string& path, std::string_view key, bool driverString,
                               const std::string& fallback) {
-        auto it = node.find(key);
-        if (it == node.end()) return fallback;
-        if (!it->is_string()) throw FieldError{Member(path, key), "expected a string, " + Found(*it)};
-        std::string text = it->get<std::string>();
+        std::string text = rigjson::String(node, path, key, fallback);
         return driverString ? CutToDriverString(std::move(text)) : text;
-    }
-
-    static bool Bool(const json& node, const std::string& path, std::string_view key, bool fallback) {
-        auto it = node.find(key);
-        if (it == node.end()) return fallback;
-        if (!it->is_boolean()) throw FieldError{Member(path, key), "expected true or false, " + Found(*it)};
-        return it->get<bool>();
     }
 };
 

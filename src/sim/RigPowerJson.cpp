@@ -22,24 +22,12 @@ using rigjson::Element;
 using rigjson::Found;
 using rigjson::Member;
 
-void RequireObject(const json& node, const std::string& path, std::initializer_list<std::string_view> known) {
-    rigjson::RequireObject<PowerFieldError>(node, path, known);
-}
-
-bool Bool(const json& node, const std::string& path, std::string_view key, bool fallback) {
-    auto found = node.find(std::string(key));
-    if (found == node.end()) return fallback;
-    if (!found->is_boolean()) throw PowerFieldError{Member(path, key), "expected true or false, " + Found(*found)};
-    return found->get<bool>();
-}
+using rigjson::Bool;
+using rigjson::FieldError;
+using rigjson::RequireObject;
 
 uint32_t Unsigned32(const json& node, const std::string& path, std::string_view key, uint32_t fallback) {
-    auto found = node.find(std::string(key));
-    if (found == node.end()) return fallback;
-    const bool negative = found->is_number_integer() && !found->is_number_unsigned() && found->get<int64_t>() < 0;
-    if (!found->is_number_integer() || negative || found->get<uint64_t>() > std::numeric_limits<uint32_t>::max())
-        throw PowerFieldError{Member(path, key), "expected an integer from 0 to 4294967295, " + Found(*found)};
-    return static_cast<uint32_t>(found->get<uint64_t>());
+    return static_cast<uint32_t>(rigjson::Number(node, path, key, 0, std::numeric_limits<uint32_t>::max(), fallback));
 }
 
 // °C in whole steps of 1/256, from -1000 to 1000.
@@ -47,11 +35,11 @@ int32_t Temperature(const json& node, const std::string& path, std::string_view 
     auto found = node.find(std::string(key));
     if (found == node.end()) return fallback;
     const std::string where = Member(path, key);
-    if (!found->is_number()) throw PowerFieldError{where, "expected a temperature in °C, " + Found(*found)};
+    if (!found->is_number()) throw FieldError{where, "expected a temperature in °C, " + Found(*found)};
     const double celsius = found->get<double>();
     const double units = celsius * nvapi::kThermalUnitsPerC;
     if (!(celsius >= -1000.0 && celsius <= 1000.0) || units != std::floor(units))
-        throw PowerFieldError{where, "expected °C from -1000 to 1000 in steps of 1/256, " + Found(*found)};
+        throw FieldError{where, "expected °C from -1000 to 1000 in steps of 1/256, " + Found(*found)};
     return static_cast<int32_t>(units);
 }
 
@@ -61,16 +49,16 @@ std::vector<T> ReadList(const json& node, const std::string& path, std::string_v
     auto found = node.find(std::string(key));
     if (found == node.end()) return fallback;
     const std::string where = Member(path, key);
-    if (!found->is_array()) throw PowerFieldError{where, "expected an array of policies, " + Found(*found)};
+    if (!found->is_array()) throw FieldError{where, "expected an array of policies, " + Found(*found)};
     if (found->size() > maximum)
-        throw PowerFieldError{where, "expected at most " + std::to_string(maximum) + " policies, found " +
+        throw FieldError{where, "expected at most " + std::to_string(maximum) + " policies, found " +
                                          std::to_string(found->size())};
     std::vector<T> items;
     std::set<uint32_t> ids;
     for (std::size_t i = 0; i < found->size(); ++i) {
         T item = read((*found)[i], Element(where, i));
         if (!ids.insert(item.policyId).second)
-            throw PowerFieldError{Member(Element(where, i), "policyId"),
+            throw FieldError{Member(Element(where, i), "policyId"),
                                   "expected a policy ID no other policy uses, found " + std::to_string(item.policyId) +
                                       " again"};
         items.push_back(item);
@@ -87,7 +75,7 @@ PowerPolicyConfig ReadPowerPolicy(const json& node, const std::string& path) {
     policy.defaultMilliPercent = Unsigned32(node, path, "defaultMilliPercent", policy.defaultMilliPercent);
     policy.maxMilliPercent = Unsigned32(node, path, "maxMilliPercent", policy.maxMilliPercent);
     if (policy.minMilliPercent > policy.defaultMilliPercent || policy.defaultMilliPercent > policy.maxMilliPercent)
-        throw PowerFieldError{Member(path, "defaultMilliPercent"),
+        throw FieldError{Member(path, "defaultMilliPercent"),
                               "expected minMilliPercent <= defaultMilliPercent <= maxMilliPercent"};
     return policy;
 }
@@ -102,7 +90,7 @@ ThermalPolicyConfig ReadThermalPolicy(const json& node, const std::string& path)
     policy.maxUnits = Temperature(node, path, "maxC", policy.maxUnits);
     policy.acousticAvailable = Bool(node, path, "acousticAvailable", policy.acousticAvailable);
     if (policy.minUnits > policy.defaultUnits || policy.defaultUnits > policy.maxUnits)
-        throw PowerFieldError{Member(path, "defaultC"), "expected minC <= defaultC <= maxC"};
+        throw FieldError{Member(path, "defaultC"), "expected minC <= defaultC <= maxC"};
     return policy;
 }
 
@@ -140,14 +128,14 @@ PowerConfig ReadPowerConfig(const json& node, const std::string& path) {
 }
 
 std::map<uint32_t, uint32_t> ReadDrsBaseProfile(const json& node, const std::string& path) {
-    if (!node.is_object()) throw PowerFieldError{path, "expected an object of setting IDs to values, " + Found(node)};
+    if (!node.is_object()) throw FieldError{path, "expected an object of setting IDs to values, " + Found(node)};
     std::map<uint32_t, uint32_t> settings;
     for (const auto& item : node.items()) {
         const std::string where = Member(path, item.key());
         uint32_t id = 0;
         if (!ParseSettingId(item.key(), id))
-            throw PowerFieldError{where, "expected a setting ID (\"0x10834FEE\" or decimal) as the key"};
-        if (settings.count(id)) throw PowerFieldError{where, "expected a setting not listed before"};
+            throw FieldError{where, "expected a setting ID (\"0x10834FEE\" or decimal) as the key"};
+        if (settings.count(id)) throw FieldError{where, "expected a setting not listed before"};
         settings[id] = Unsigned32(node, path, item.key(), 0);
     }
     return settings;

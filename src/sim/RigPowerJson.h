@@ -10,17 +10,11 @@
 
 namespace vx::sim {
 
-/// A power or driver-settings field that cannot be used: its JSON path and what was expected.
-struct PowerFieldError {
-    std::string path;
-    std::string problem;
-};
-
 /// Reads a `power` object found at JSON path `path`; fields left out take their defaults.
-/// Throws PowerFieldError.
+/// Throws rigjson::FieldError.
 PowerConfig ReadPowerConfig(const nlohmann::json& node, const std::string& path);
 /// Reads `drsBaseProfile`: setting IDs ("0x10834FEE" or decimal) to 32-bit values.
-/// Throws PowerFieldError.
+/// Throws rigjson::FieldError.
 std::map<uint32_t, uint32_t> ReadDrsBaseProfile(const nlohmann::json& node, const std::string& path);
 
 }  // namespace vx::sim

@@ -18,9 +18,9 @@ using rigjson::Element;
 using rigjson::Found;
 using rigjson::Member;
 
-void RequireObject(const json& node, const std::string& path, std::initializer_list<std::string_view> known) {
-    rigjson::RequireObject<TelemetryFieldError>(node, path, known);
-}
+using rigjson::FieldError;
+using rigjson::Integer;
+using rigjson::RequireObject;
 
 constexpr int64_t kMaxKhz = std::numeric_limits<int32_t>::max();
 constexpr int64_t kMaxDurationMs = 24 * 3600 * 1000;  // a day
@@ -50,22 +50,6 @@ constexpr NamedPattern kPatterns[] = {
     {"steps", LoadPatternKind::Steps},
 };
 
-int64_t Integer(const json& value, const std::string& path, int64_t min, int64_t max) {
-    const std::string expected = "expected a number from " + std::to_string(min) + " to " + std::to_string(max);
-    if (value.is_number_unsigned()) {
-        const uint64_t v = value.get<uint64_t>();
-        if (v > static_cast<uint64_t>(max) || static_cast<int64_t>(v) < min)
-            throw TelemetryFieldError{path, expected + ", found " + std::to_string(v)};
-        return static_cast<int64_t>(v);
-    }
-    if (value.is_number_integer()) {
-        const int64_t v = value.get<int64_t>();
-        if (v < min || v > max) throw TelemetryFieldError{path, expected + ", found " + std::to_string(v)};
-        return v;
-    }
-    throw TelemetryFieldError{path, expected + ", " + Found(value)};
-}
-
 class TelemetryReader {
 public:
     TelemetryReader(const json& node, std::string path) : node_(node), path_(std::move(path)) {}
@@ -87,20 +71,20 @@ public:
     bool Bool(std::string_view key, bool fallback) const {
         auto it = node_.find(key);
         if (it == node_.end()) return fallback;
-        if (!it->is_boolean()) throw TelemetryFieldError{PathOf(key), "expected true or false, " + Found(*it)};
+        if (!it->is_boolean()) throw FieldError{PathOf(key), "expected true or false, " + Found(*it)};
         return it->get<bool>();
     }
     /// `value` (of field `key`) must be at least `lower`, which field `lowerKey` set.
     void AtLeast(std::string_view key, uint32_t value, std::string_view lowerKey, uint32_t lower) const {
         if (value < lower)
-            throw TelemetryFieldError{PathOf(key), "expected at least " + std::string(lowerKey) + " (" +
+            throw FieldError{PathOf(key), "expected at least " + std::string(lowerKey) + " (" +
                                                        std::to_string(lower) + "), found " + std::to_string(value)};
     }
 
     /// `value` (of field `key`) must be at most `upper`, which field `upperKey` set.
     void AtMost(std::string_view key, uint32_t value, std::string_view upperKey, uint32_t upper) const {
         if (value > upper)
-            throw TelemetryFieldError{PathOf(key), "expected at most " + std::string(upperKey) + " (" +
+            throw FieldError{PathOf(key), "expected at most " + std::string(upperKey) + " (" +
                                                        std::to_string(upper) + "), found " + std::to_string(value)};
     }
 
@@ -120,7 +104,7 @@ ThermalSensorConfig ReadSensor(const json& node, const std::string& path) {
             auto named = std::find_if(std::begin(kTargets), std::end(kTargets),
                                       [&](const NamedTarget& t) { return t.name == text; });
             if (named == std::end(kTargets))
-                throw TelemetryFieldError{in.PathOf("target"), "expected a number from 0 to 255 or one of none, gpu, "
+                throw FieldError{in.PathOf("target"), "expected a number from 0 to 255 or one of none, gpu, "
                                                                "memory, powerSupply, board, found \"" + text + "\""};
             sensor.target = named->code;
         } else {
@@ -131,16 +115,16 @@ ThermalSensorConfig ReadSensor(const json& node, const std::string& path) {
     sensor.defaultMinC = in.Signed("defaultMinC", -256, 256, sensor.defaultMinC);
     sensor.defaultMaxC = in.Signed("defaultMaxC", -256, 256, sensor.defaultMaxC);
     if (sensor.defaultMaxC < sensor.defaultMinC)
-        throw TelemetryFieldError{in.PathOf("defaultMaxC"), "expected at least defaultMinC (" +
+        throw FieldError{in.PathOf("defaultMaxC"), "expected at least defaultMinC (" +
                                                                 std::to_string(sensor.defaultMinC) + "), found " +
                                                                 std::to_string(sensor.defaultMaxC)};
     return sensor;
 }
 
 std::vector<ThermalSensorConfig> ReadSensors(const json& node, const std::string& path) {
-    if (!node.is_array()) throw TelemetryFieldError{path, "expected an array of sensors, " + Found(node)};
+    if (!node.is_array()) throw FieldError{path, "expected an array of sensors, " + Found(node)};
     if (node.size() > kMaxRigSensors)
-        throw TelemetryFieldError{path, "expected at most " + std::to_string(kMaxRigSensors) + " sensors, found " +
+        throw FieldError{path, "expected at most " + std::to_string(kMaxRigSensors) + " sensors, found " +
                                             std::to_string(node.size())};
     std::vector<ThermalSensorConfig> sensors;
     for (std::size_t i = 0; i < node.size(); ++i) sensors.push_back(ReadSensor(node[i], Element(path, i)));
@@ -148,16 +132,16 @@ std::vector<ThermalSensorConfig> ReadSensors(const json& node, const std::string
 }
 
 LoadPattern ReadLoad(const json& node, const std::string& path) {
-    if (!node.is_object()) throw TelemetryFieldError{path, "expected an object, " + Found(node)};
+    if (!node.is_object()) throw FieldError{path, "expected an object, " + Found(node)};
     auto kindNode = node.find("pattern");
     if (kindNode == node.end())
-        throw TelemetryFieldError{Member(path, "pattern"),
+        throw FieldError{Member(path, "pattern"),
                                   "required field missing (expected constant, square, ramp or steps)"};
     const std::string kindText = kindNode->is_string() ? kindNode->get<std::string>() : std::string();
     auto named = std::find_if(std::begin(kPatterns), std::end(kPatterns),
                               [&](const NamedPattern& p) { return p.name == kindText; });
     if (named == std::end(kPatterns))
-        throw TelemetryFieldError{Member(path, "pattern"), "expected constant, square, ramp or steps, " +
+        throw FieldError{Member(path, "pattern"), "expected constant, square, ramp or steps, " +
                                                                (kindNode->is_string() ? "found \"" + kindText + "\""
                                                                                       : Found(*kindNode))};
     LoadPattern load;
@@ -185,9 +169,9 @@ LoadPattern ReadLoad(const json& node, const std::string& path) {
         RequireObject(node, path, {"pattern", "percents", "stepMs"});
         const std::string listPath = Member(path, "percents");
         auto list = node.find("percents");
-        if (list == node.end()) throw TelemetryFieldError{listPath, "required field missing (expected percents)"};
+        if (list == node.end()) throw FieldError{listPath, "required field missing (expected percents)"};
         if (!list->is_array() || list->empty() || list->size() > kMaxLoadSteps)
-            throw TelemetryFieldError{listPath, "expected an array of 1 to " + std::to_string(kMaxLoadSteps) +
+            throw FieldError{listPath, "expected an array of 1 to " + std::to_string(kMaxLoadSteps) +
                                                     " percents, " +
                                                     (list->is_array() ? "found " + std::to_string(list->size()) +
                                                                             " of them"

@@ -8,14 +8,8 @@
 
 namespace vx::sim {
 
-/// A telemetry field that cannot be used: its JSON path and what was expected.
-struct TelemetryFieldError {
-    std::string path;
-    std::string problem;
-};
-
 /// Reads a `telemetry` object found at JSON path `path`; fields left out take their defaults.
-/// Throws TelemetryFieldError.
+/// Throws rigjson::FieldError.
 TelemetryConfig ReadTelemetryConfig(const nlohmann::json& node, const std::string& path);
 
 }  // namespace vx::sim

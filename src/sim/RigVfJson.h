@@ -8,13 +8,7 @@
 
 namespace vx::sim {
 
-/// A VF field that cannot be used: its JSON path and what was expected.
-struct VfFieldError {
-    std::string path;
-    std::string problem;
-};
-
-/// Reads a `vf` object found at JSON path `path`. Throws VfFieldError.
+/// Reads a `vf` object found at JSON path `path`. Throws rigjson::FieldError.
 VfConfig ReadVfConfig(const nlohmann::json& node, const std::string& path);
 
 }  // namespace vx::sim

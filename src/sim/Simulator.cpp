@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <tuple>
 
 namespace vx::sim {
 namespace {
@@ -32,6 +34,39 @@ std::filesystem::path ResolveStatePath(const Rig& rig) {
     return path;
 }
 
+// Equal but for GPUs with nothing written (reads and refused writes leave such entries).
+bool SameState(const PersistedState& a, const PersistedState& b) {
+    if (a.drsBaseProfile != b.drsBaseProfile) return false;
+    const auto written = [](const PersistedState& state) {
+        std::map<std::size_t, const PersistedGpuState*> gpus;
+        for (const auto& [index, gpu] : state.gpus)
+            if (!gpu.empty()) gpus[index] = &gpu;
+        return gpus;
+    };
+    const auto left = written(a);
+    const auto right = written(b);
+    return std::equal(left.begin(), left.end(), right.begin(), right.end(),
+                      [](const auto& x, const auto& y) { return x.first == y.first && *x.second == *y.second; });
+}
+
+// What a restored GPU's live model runs with: the restored fan level, clock offsets (VF
+// points where they were written, else P-state 0) and power target.
+ModelInputs RestoredInputs(const GpuModel& gpu, const PersistedGpuState& state) {
+    ModelInputs inputs;
+    const std::size_t fan = ModelCoolerIndex(gpu.cooler);
+    if (state.coolers.count(static_cast<uint32_t>(fan)) && gpu.cooler.units[fan].policy == kCoolerPolicyManual)
+        inputs.fanPercent = gpu.cooler.units[fan].level;
+    if (!state.vfOffsets.empty()) {
+        inputs.graphicsOffsetKhz = VfDomainOffsetKhz(gpu.vf, nvapi::kClockDomainGraphics);
+        inputs.memoryOffsetKhz = VfDomainOffsetKhz(gpu.vf, nvapi::kClockDomainMemory);
+    } else if (!state.clockDeltas.empty()) {
+        std::tie(inputs.graphicsOffsetKhz, inputs.memoryOffsetKhz) = Pstate0DeltasKhz(gpu.clocks);
+    }
+    if (auto limit = state.power.powerLimits.find(nvapi::kPowerPolicyTotalGpu); limit != state.power.powerLimits.end())
+        inputs.powerLimitMilliPercent = limit->second;
+    return inputs;
+}
+
 void* QueryEntry(uint32_t id) {
     ActiveSimulatorLock active;
     Simulator::Impl* sim = active.get();
@@ -53,10 +88,14 @@ void Simulator::Impl::Log(CallRecord record) {
     calls.push_back(std::move(record));
 }
 
-bool Simulator::Impl::Persist() const {
+bool Simulator::Impl::Persist(bool always) const {
     if (statePath.empty()) return false;
+    if (!always && saved && SameState(*saved, written)) return true;
     std::string problem;
-    if (SaveStateFile(statePath, written, rig, problem)) return true;
+    if (SaveStateFile(statePath, written, rig, problem)) {
+        saved = written;
+        return true;
+    }
     std::fprintf(stderr, "Simulated driver: cannot save its state to %s: %s\n", statePath.string().c_str(),
                  problem.c_str());
     return false;
@@ -70,6 +109,10 @@ Simulator::Simulator(Rig rig) : impl_(std::make_unique<Impl>(std::move(rig))) {
     if (loaded.state) {
         ApplyState(*loaded.state, impl_->rig);
         impl_->written = std::move(*loaded.state);
+        impl_->saved = impl_->written;
+        impl_->drs.saved = impl_->written.drsBaseProfile;
+        for (const auto& [index, gpu] : impl_->written.gpus)
+            impl_->thermal.Seed(index, RestoredInputs(impl_->rig.gpus[index], gpu));
     } else if (!loaded.problem.empty()) {
         std::fprintf(stderr, "Simulated driver: ignoring the state file %s: %s\n",
                      impl_->statePath.string().c_str(), loaded.problem.c_str());
@@ -156,7 +199,7 @@ bool Simulator::IsInitialized() const {
 
 bool Simulator::SaveState() const {
     std::lock_guard lock(impl_->mutex);
-    return impl_->Persist();
+    return impl_->Persist(true);
 }
 
 std::filesystem::path Simulator::StatePath() const {

@@ -22,8 +22,9 @@ struct Simulator::Impl {
 
     /// Appends to the call log, dropping the oldest record when it is full.
     void Log(CallRecord record);
-    /// Saves the written state when the rig persists; reports a failure on stderr.
-    bool Persist() const;
+    /// Saves the written state when the rig persists and it changed since the last save (or
+    /// `always`); reports a failure on stderr. Write entries call it after each success.
+    bool Persist(bool always = false) const;
 
     Rig rig;
     mutable std::mutex mutex;
@@ -39,14 +40,16 @@ struct Simulator::Impl {
     std::deque<CallRecord> calls;
     std::size_t callCapacity = Simulator::kDefaultCallLogCapacity;
 
+    // What the driver was told to write: the persisted state. The power and thermal targets
+    // live only here; the other values are also in the rig, where the entries read them.
     PersistedState written;
+    mutable std::optional<PersistedState> saved;  // what the state file holds
     std::filesystem::path statePath;  // empty: nothing persists
 
     // Telemetry: the GPUs' live models (not persisted) and the clock that moves them.
     RigThermal thermal;
 
-    // Power: the targets written to each GPU (not persisted) and the driver settings.
-    std::map<std::size_t, GpuPowerState> power;
+    // Power: the driver settings (the saved base profile is also in `written`).
     DrsState drs;
 
     // I2C: each GPU's devices, built from the rig (not persisted: they start from power-up),

@@ -25,7 +25,7 @@ uint32_t ToUnsigned(double value) {
 
 }  // namespace
 
-ThermalModel::ThermalModel(const TelemetryConfig& config) {
+ThermalModel::ThermalModel(const TelemetryConfig& config, const ModelInputs& inputs) : inputs_(inputs) {
     temperature_ = config.ambientC;
     Observe(0, config);
     temperature_ = EquilibriumC(config, config.idlePowerW);
@@ -90,8 +90,8 @@ void ThermalModel::Observe(uint64_t modelMs, const TelemetryConfig& config) {
         memoryKhz_ = config.memoryClockKhz;
         pstate_ = 0;
         // Clocks: the P-state 0 offsets move the clocks the GPU runs under load.
-        graphicsKhz_ = ToUnsigned(double(graphicsKhz_) + graphicsOffsetKhz_);
-        memoryKhz_ = ToUnsigned(double(memoryKhz_) + memoryOffsetKhz_);
+        graphicsKhz_ = ToUnsigned(double(graphicsKhz_) + inputs_.graphicsOffsetKhz);
+        memoryKhz_ = ToUnsigned(double(memoryKhz_) + inputs_.memoryOffsetKhz);
         // End of clocks
     }
     processorKhz_ = config.processorDomain ? ToUnsigned(2.0 * graphicsKhz_) : 0;
@@ -103,8 +103,9 @@ void ThermalModel::Observe(uint64_t modelMs, const TelemetryConfig& config) {
     const double loadedW = (double(config.maxPowerW) - config.idlePowerW) * (load_ / 100.0) * ofMax;
     powerW_ = std::max(0.0, config.idlePowerW + loadedW);
     // Power: a target below what the load draws lowers the clock (not below idle) until it fits.
-    if (powerLimit_ && !idle && config.defaultPowerW != 0 && config.maxClockKhz != 0) {
-        const double capW = double(config.defaultPowerW) * *powerLimit_ / 100000.0;
+    const std::optional<uint32_t>& powerLimit = inputs_.powerLimitMilliPercent;
+    if (powerLimit && !idle && config.defaultPowerW != 0 && config.maxClockKhz != 0) {
+        const double capW = double(config.defaultPowerW) * *powerLimit / 100000.0;
         const double perShareW = (double(config.maxPowerW) - config.idlePowerW) * (load_ / 100.0);
         if (powerW_ > capW && perShareW > 0.0) {
             const double share = std::max(0.0, (capW - config.idlePowerW) / perShareW);
@@ -120,7 +121,8 @@ void ThermalModel::Observe(uint64_t modelMs, const TelemetryConfig& config) {
     // End of power
     powerMilliPercent_ = config.defaultPowerW == 0 ? 0 : ToUnsigned(powerW_ * 100000.0 / config.defaultPowerW);
 
-    fanPercent_ = fanOverride_ ? std::min<uint32_t>(*fanOverride_, 100) : AutoFanPercent(temperature_);
+    const std::optional<uint32_t>& fan = inputs_.fanPercent;
+    fanPercent_ = fan ? std::min<uint32_t>(*fan, 100) : AutoFanPercent(temperature_);
     tachRpm_ = static_cast<uint32_t>(uint64_t{config.maxFanRpm} * fanPercent_ / 100);
 }
 
@@ -141,13 +143,29 @@ RigThermal::RigThermal() : clock_(&ui::SystemClock()) { startMs_ = clock_->TickC
 void RigThermal::SetClock(ui::IClock& clock) {
     clock_ = &clock;
     startMs_ = clock.TickCountMs();
+    // The new time base restarts the models, not what the driver was told.
+    if (pending_.size() < models_.size()) pending_.resize(models_.size());
+    for (std::size_t gpu = 0; gpu < models_.size(); ++gpu)
+        if (models_[gpu]) pending_[gpu] = models_[gpu]->inputs();
     models_.clear();
+}
+
+void RigThermal::Seed(std::size_t gpu, const ModelInputs& inputs) {
+    if (gpu < models_.size() && models_[gpu]) {
+        ThermalModel& model = *models_[gpu];
+        model.SetFanPercent(inputs.fanPercent);
+        model.SetClockOffsetKhz(inputs.graphicsOffsetKhz, inputs.memoryOffsetKhz);
+        model.SetPowerLimitMilliPercent(inputs.powerLimitMilliPercent);
+        return;
+    }
+    if (pending_.size() <= gpu) pending_.resize(gpu + 1);
+    pending_[gpu] = inputs;
 }
 
 ThermalModel& RigThermal::Live(std::size_t gpu, const TelemetryConfig& config) {
     if (models_.size() <= gpu) models_.resize(gpu + 1);
     std::optional<ThermalModel>& model = models_[gpu];
-    if (!model) model.emplace(config);
+    if (!model) model.emplace(config, gpu < pending_.size() ? pending_[gpu] : ModelInputs{});
     const uint64_t now = clock_->TickCountMs();
     model->AdvanceTo(now > startMs_ ? now - startMs_ : 0, config);
     return *model;

@@ -13,31 +13,43 @@
 
 namespace vx::sim {
 
+/// What the driver was told that moves a model: a fixed fan level (nullopt: the automatic
+/// curve), the clock offsets under load, and the power target (nullopt: none).
+struct ModelInputs {
+    std::optional<uint32_t> fanPercent;
+    int32_t graphicsOffsetKhz = 0;
+    int32_t memoryOffsetKhz = 0;
+    std::optional<uint32_t> powerLimitMilliPercent;
+
+    bool operator==(const ModelInputs&) const = default;
+};
+
 class ThermalModel {
 public:
-    /// Starts at model time 0, at the temperature the GPU settles to when idle.
-    explicit ThermalModel(const TelemetryConfig& config);
+    /// Starts at model time 0, at the temperature the GPU settles to when idle with `inputs`.
+    explicit ThermalModel(const TelemetryConfig& config, const ModelInputs& inputs = {});
 
     /// Steps up to model time `modelMs` (milliseconds since the start); earlier times do nothing.
     void AdvanceTo(uint64_t modelMs, const TelemetryConfig& config);
     /// A fixed fan level in percent, or nullopt for the automatic curve (30 % up to 50 °C, then
     /// 2 % per °C up to 100 % at 85 °C). Takes effect from the next step.
-    void SetFanPercent(std::optional<uint32_t> percent) { fanOverride_ = percent; }
-    std::optional<uint32_t> fanOverride() const { return fanOverride_; }
+    void SetFanPercent(std::optional<uint32_t> percent) { inputs_.fanPercent = percent; }
+    std::optional<uint32_t> fanOverride() const { return inputs_.fanPercent; }
     // Clocks: graphics and memory clock offsets in kHz, added to the clocks under load. From
     // the next step.
     void SetClockOffsetKhz(int32_t graphics, int32_t memory) {
-        graphicsOffsetKhz_ = graphics;
-        memoryOffsetKhz_ = memory;
+        inputs_.graphicsOffsetKhz = graphics;
+        inputs_.memoryOffsetKhz = memory;
     }
-    int32_t graphicsOffsetKhz() const { return graphicsOffsetKhz_; }
-    int32_t memoryOffsetKhz() const { return memoryOffsetKhz_; }
+    int32_t graphicsOffsetKhz() const { return inputs_.graphicsOffsetKhz; }
+    int32_t memoryOffsetKhz() const { return inputs_.memoryOffsetKhz; }
     // End of clocks
     // Power: the power target in 1/1000 percent of the default limit, or nullopt for none.
     // Where the load wants more, the clock comes down until the power fits. From the next step.
-    void SetPowerLimitMilliPercent(std::optional<uint32_t> limit) { powerLimit_ = limit; }
-    std::optional<uint32_t> powerLimitMilliPercent() const { return powerLimit_; }
+    void SetPowerLimitMilliPercent(std::optional<uint32_t> limit) { inputs_.powerLimitMilliPercent = limit; }
+    std::optional<uint32_t> powerLimitMilliPercent() const { return inputs_.powerLimitMilliPercent; }
     // End of power
+    const ModelInputs& inputs() const { return inputs_; }
 
     // Readings at the last step.
     uint64_t elapsedMs() const { return steps_ * kModelStepMs; }
@@ -72,10 +84,7 @@ private:
 
     uint64_t steps_ = 0;
     double temperature_ = 0.0;
-    std::optional<uint32_t> fanOverride_;
-    int32_t graphicsOffsetKhz_ = 0;  // Clocks
-    int32_t memoryOffsetKhz_ = 0;    // Clocks
-    std::optional<uint32_t> powerLimit_;  // Power
+    ModelInputs inputs_;
 
     uint32_t load_ = 0;
     uint32_t graphicsKhz_ = 0;
@@ -93,16 +102,20 @@ private:
 class RigThermal {
 public:
     RigThermal();
-    /// Uses `clock` from now on; model time restarts at 0 and every model from idle. The clock
-    /// must outlive its use.
+    /// Uses `clock` from now on; model time restarts at 0 and every model from idle, keeping
+    /// the inputs written so far. The clock must outlive its use.
     void SetClock(ui::IClock& clock);
     /// GPU `gpu`'s model, stepped up to now.
     ThermalModel& Live(std::size_t gpu, const TelemetryConfig& config);
+    /// Inputs for GPU `gpu`'s model before it first runs (restored state); a running model
+    /// takes them from its next step.
+    void Seed(std::size_t gpu, const ModelInputs& inputs);
 
 private:
     ui::IClock* clock_;
     uint64_t startMs_ = 0;
     std::vector<std::optional<ThermalModel>> models_;
+    std::vector<ModelInputs> pending_;  // inputs for models not built yet
 };
 
 }  // namespace vx::sim

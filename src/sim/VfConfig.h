@@ -40,6 +40,14 @@ struct VfConfig {
 inline constexpr std::size_t kMaxVfDomains = nvapi::kVfMaxDomains;
 inline constexpr std::size_t kMaxVfPoints = nvapi::kVfMaxPoints;
 
+/// The programmable domain whose range holds `point`, or null.
+inline const VfDomainConfig* VfDomainOfPoint(const VfConfig& vf, std::size_t point) {
+    for (const VfDomainConfig& domain : vf.domains)
+        if (domain.type == nvapi::kVfTypeProg && point >= domain.firstPoint && point <= domain.lastPoint)
+            return &domain;
+    return nullptr;
+}
+
 /// The offset in force for `domainId`: that of the last point of its range; 0 without one.
 inline int32_t VfDomainOffsetKhz(const VfConfig& vf, uint32_t domainId) {
     for (const VfDomainConfig& domain : vf.domains) {

@@ -31,13 +31,6 @@ bool MaskWithinPoints(const uint32_t (&mask)[kVfMaskWords], std::size_t pointCou
     return true;
 }
 
-// The programmable domain whose range holds `point`, or null.
-const VfDomainConfig* DomainOf(const VfConfig& vf, std::size_t point) {
-    for (const VfDomainConfig& domain : vf.domains)
-        if (domain.type == kVfTypeProg && point >= domain.firstPoint && point <= domain.lastPoint) return &domain;
-    return nullptr;
-}
-
 // The graphics and memory offsets in force drive the live model's clocks.
 void FeedModel(EntryCall& call) {
     const VfConfig& vf = call.gpu().vf;
@@ -116,17 +109,19 @@ int32_t SimClkVfPointsSetControl(PhysicalGpuHandle gpu, ClkVfPointsControl* cont
         for (std::size_t p = 0; p < vf.points.size(); ++p) {
             if (!VfMaskBit(control->mask, static_cast<int>(p)) || vf.points[p].type != kVfTypeProg) continue;
             const int32_t offset = control->points[p].freqOffsetKhz;
-            const VfDomainConfig* domain = DomainOf(vf, p);
+            const VfDomainConfig* domain = VfDomainOfPoint(vf, p);
             if (domain && (offset > domain->offsetMaxKhz || offset < domain->offsetMinKhz)) return INVALID_ARGUMENT;
         }
         for (std::size_t p = 0; p < vf.points.size(); ++p) {
             // A fixed point keeps its frequency whatever the request says.
             if (!VfMaskBit(control->mask, static_cast<int>(p)) || vf.points[p].type != kVfTypeProg) continue;
             vf.points[p].offsetKhz = control->points[p].freqOffsetKhz;
+            call.sim().written.gpus[call.gpuIndex()].vfOffsets[static_cast<uint32_t>(p)] = vf.points[p].offsetKhz;
             call.Arg(static_cast<int64_t>(p));
             call.Arg(vf.points[p].offsetKhz);
         }
         FeedModel(call);
+        call.sim().Persist();
         return OK;
     });
 }

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/AppSettings.h"
 #include "gpu/GpuAccess.h"
@@ -94,6 +95,7 @@ struct GpuTuningRecord {
 struct GpuTexts {
     std::string driverVersion;  // "%d" of the version with "." before the last two digits
     std::string memorySize;     // megabytes, "%d"
+    std::string biosTag;        // from the video BIOS scan; empty until it has run
 };
 
 /// Every slider of the main window.
@@ -125,7 +127,7 @@ struct MainButtons {
     ui::CCVButton unlockMax;
     ui::CCVButton linkCoreShader;  // kLinked / kUnlinked
     ui::CCVButton fanMode;         // kFanAuto / kFanManual
-    ui::CCVButton powerTempLink;   // checked while the targets are linked
+    ui::CCVButton powerTempLink;   // checked and kLinked while the targets are linked
     ui::CCVButton frameRate;       // kFrameRateOff / kFrameRateOn
     ui::CCVButton overVoltage;     // kOverVoltageOn / kOverVoltageOff
     ui::CCVButton voltageLock;     // kLockOn / kLockOff
@@ -153,6 +155,7 @@ struct MainDialogHooks {
     std::function<void()> modelChanged;           // models changed outside a view action
     std::function<void()> saveOrDeleteUserSettings;  // hide and quit
     std::function<void(bool visible)> showWindow; // dialog and host window
+    std::function<void()> minimizeWindow;         // startup mode 3
     std::function<void()> quitProcess;
     std::function<void()> openSettingsDialog;
     std::function<void()> refreshMonitorPanel;
@@ -182,6 +185,7 @@ public:
     void SelectGpu(int index);
     int32_t SelectGpu(int index, bool readLive);
     /// Stores `level` for the current GPU and fills the legacy clock and voltage sliders.
+    /// SelectGpu, SelectWorkMode and RefreshFromHardware take LockHardware() themselves.
     int32_t SelectWorkMode(int32_t level);
     /// Re-reads the current GPU after a settings load.
     void RefreshFromHardware(bool fromSlot);
@@ -200,6 +204,10 @@ public:
     void SetUnlockMax(bool on);
     void SelectOneClickMode(int32_t mode);  // 1, 2 or 3
     void ShowPage(int32_t page);
+    /// Whether the control `controlId` (a slider's or button's id()) belongs to the active
+    /// page; controls outside the page table (GPU, page, apply... buttons) always do. A view
+    /// shows a control when this and its model's IsVisible() are both true.
+    bool OnActivePage(int controlId) const;
     void OnHide();
     void OnShowFromTray();
     void OnQuit();
@@ -257,6 +265,9 @@ private:
     void FillVoltageSliders(uint8_t gpu, bool readLive);
     void CheckWorkModeButton(int32_t level);
     int32_t CheckedWorkMode() const;  // 0 when none is checked
+    int32_t FillWorkMode(int32_t level);  // SelectWorkMode's body; the caller holds the lock
+    void FillFrameRate();
+    int32_t PstateVoltageMv(int32_t level) const;  // from keptPstates20_, 0 when absent
 
     // ApplySettings.cpp / ApplyClocksWorker.cpp / RestoreDefaults.cpp
     void ApplyFanPart(uint8_t gpu);
@@ -266,6 +277,14 @@ private:
     void StartClockWorker(int32_t gpuArgument);
     void RunClockWorker(std::shared_ptr<const ClockApplyInputs> inputs);
     void RestoreGpu(uint8_t gpu);
+    // Apply helpers (ApplySettings.cpp): the GPUs an apply or reset acts on (every GPU with
+    // sync all, else the current one), and a change of the models made on the interface
+    // thread for the worker, dropped when the dialog is gone or `gpu` is no longer current.
+    std::vector<uint8_t> ApplyLoopGpus() const;
+    void PostModelChange(const std::weak_ptr<bool>& alive, int gpu, std::function<void()> change);
+    // The P-state information as it was before the worker first wrote a voltage into it, per
+    // GPU; reset writes it back. Guarded by hardwareMutex_.
+    std::array<std::shared_ptr<const nvapi::PstatesInfo>, kMaxGpuSlots> stockPstatesInfo_{};
 
     void Changed();
 

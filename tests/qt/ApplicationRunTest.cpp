@@ -1,4 +1,4 @@
-// The built program, run as a user runs it: headless on a simulated rig, in a clean home.
+// The built program, run as a user runs it on a simulated rig, in a clean home.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -39,6 +39,18 @@ TEST_F(ApplicationRunTest, HeadlessPrintsEveryGpuAndEndsCleanlyOnTerminationSign
         EXPECT_EQ(app.Wait(), 0);
     }
     EXPECT_TRUE(std::filesystem::exists(home_.path() / "config/veltrix-plus/registry.ini"));
+}
+
+TEST_F(ApplicationRunTest, WindowedRunBuildsTheMainWindowAndEndsCleanly) {
+    auto env = Env();
+    env["QT_QPA_PLATFORM"] = "offscreen";
+    ChildProcess app(VX_APP_BINARY, {"--simulate"}, env, OutDir("window"));
+    ASSERT_TRUE(app.WaitForOutput("GPU1 ")) << app.Stdout() << app.Stderr();
+    // The signal is served by the event loop, so the window and its controller were built
+    // and set up before it ends, and taken down in order after.
+    app.Signal(SIGTERM);
+    EXPECT_EQ(app.Wait(), 0) << app.Stderr();
+    EXPECT_EQ(app.Stdout().find("Running without a window"), std::string::npos);
 }
 
 TEST_F(ApplicationRunTest, SecondCopyDefersToTheFirstAndExitsAtOnce) {

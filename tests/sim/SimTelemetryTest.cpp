@@ -3,7 +3,10 @@
 #include "sim/Simulator.h"
 
 #include "SimTestSupport.h"
+#include "gpu/ClockStructs.h"
+#include "gpu/CoolerStructs.h"
 #include "gpu/NvApiIds.h"
+#include "gpu/PowerStructs.h"
 #include "gpu/TelemetryStructs.h"
 #include "support/FakeClock.h"
 #include "support/RigBuilder.h"
@@ -12,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 namespace vx::sim {
 namespace {
@@ -160,6 +164,42 @@ TEST_F(SimTelemetry, TheInjectedClockMovesTheModel) {
     otherClock.Advance(54 * 1100 + 60000);
     ASSERT_EQ(Thermal(otherGpus[0], 1, settings), OK);
     EXPECT_EQ(settings.sensor[0].currentTemp, cooled);
+}
+
+// A new time base restarts the models, but not what the driver was told: the fan level, the
+// clock offset and the power target written before SetClock still hold after it.
+TEST_F(SimTelemetry, SetClockKeepsWhatTheDriverWasTold) {
+    std::vector<PhysicalGpuHandle> gpus = driver_.InitializeAndEnumerate();
+    auto fan = test::Versioned<CoolerLevels>(kCoolerLevelsVer);
+    fan.entry[0] = {80, 1};
+    ASSERT_EQ(driver_.Entry<SetCoolerLevelsFn>(GPU_SetCoolerLevels)(gpus[0], 0, &fan), OK);
+    auto offset = std::make_unique<Pstates20Info>();
+    offset->version = kPstates20Ver1;
+    offset->numPstates = 1;
+    offset->numClocks = 1;
+    offset->pstates[0].clocks[0].domainId = kClockDomainGraphics;
+    offset->pstates[0].clocks[0].freqDeltaKhz.value = 100000;
+    ASSERT_EQ(driver_.Entry<Pstates20Fn>(GPU_SetPstates20)(gpus[1], offset.get()), OK);
+    auto power = test::Versioned<PowerPoliciesStatus>(kPowerPoliciesStatusVer);
+    power.count = 1;
+    power.entries[0] = {kPowerPolicyTotalGpu, 0, 50000, 0};
+    ASSERT_EQ(driver_.Entry<PowerPoliciesStatusFn>(GPU_PowerPoliciesSetStatus)(gpus[1], &power), OK);
+
+    test::FakeClock later;
+    later.Advance(123456);
+    driver_.sim().SetClock(later);
+    uint32_t rpm = 0;
+    ASSERT_EQ(driver_.Entry<GetTachReadingFn>(GPU_GetTachReading)(gpus[0], &rpm), OK);
+    EXPECT_EQ(rpm, 3200u * 80 / 100);
+    auto graphicsKhz = [&] {
+        auto clocks = test::Versioned<ClockFrequencies>(kClockFrequenciesVer);
+        EXPECT_EQ(driver_.Entry<GetAllClockFrequenciesFn>(GPU_GetAllClockFrequencies)(gpus[1], &clocks), OK);
+        return clocks.domains[kClockDomainGraphics].frequencyKhz;
+    };
+    later.Advance(20000);  // the 40 % step: 1100 MHz stock, within the power target
+    EXPECT_EQ(graphicsKhz(), 1200000u);
+    later.Advance(15000);  // the 75 % step would draw 165 W at 1236 MHz; the target allows 115 W
+    EXPECT_LT(graphicsKhz(), 1136000u);
 }
 
 // ---- The rig's telemetry object ----

@@ -2,6 +2,7 @@
 // Message boxes answered from a script, recording what was shown.
 #include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/IPrompts.h"
@@ -15,6 +16,7 @@ public:
         std::string caption;
         ui::BoxIcon icon;
         ui::BoxButtons buttons;
+        std::thread::id thread = std::this_thread::get_id();  // boxes belong to the interface thread
     };
 
     ui::BoxAnswer MessageBox(const std::string& text, const std::string& caption, ui::BoxIcon icon,

@@ -3,6 +3,7 @@
 #include "platform/posix/DesktopAutostart.h"
 #include "platform/posix/IniSettingsStore.h"
 #include "platform/posix/PosixInstanceGuard.h"
+#include "platform/posix/PosixSystemActions.h"  // temperature alarm
 #include "platform/posix/SystemdServiceControl.h"
 
 namespace vx::platform {
@@ -15,6 +16,7 @@ PlatformServices MakePlatformServices(const AppPaths& paths) {
         std::make_unique<DesktopAutostart>(paths.configDir / "autostart" / "veltrix-plus.desktop");
     services.instanceGuard = std::make_unique<PosixInstanceGuard>(paths.runtimeDir);
     services.serviceControl = std::make_unique<SystemdServiceControl>();
+    services.systemActions = std::make_unique<PosixSystemActions>();  // temperature alarm
     return services;
 }
 

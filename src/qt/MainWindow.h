@@ -1,0 +1,113 @@
+#pragma once
+// The main window: renders the tuning controller's models (GPU buttons, pages, sliders,
+// toggles, the information panel) and forwards every user action to the controller. It
+// decides nothing; after each action and each model change it renders again.
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tuning/CCorvaneHDDlg.h"
+
+class QLabel;
+class QVBoxLayout;
+
+namespace vx::qt {
+
+class SkinnedButton;
+class SkinnedSlider;
+
+/// What the information panel shows of a GPU beside the controller's texts; read once.
+struct GpuIdentity {
+    std::string name;
+    std::string biosVersion;
+};
+
+/// Reads every GPU's name and BIOS version under the controller's hardware lock.
+std::vector<GpuIdentity> ReadGpuIdentities(tuning::CCorvaneHDDlg& dialog);
+
+/// Families the font set draws with; empty leaves Qt's default.
+struct WindowFonts {
+    QString text;
+    QString digits = QStringLiteral("DS-Digital");
+};
+
+class MainWindow final : public QWidget {
+    Q_OBJECT
+public:
+    MainWindow(tuning::CCorvaneHDDlg& dialog, std::vector<GpuIdentity> identities, WindowFonts fonts = {},
+               QWidget* parent = nullptr);
+
+    /// Shows the models as they are now.
+    void Render();
+    /// Render from any thread: runs on the window's thread.
+    void ModelChanged();
+
+    /// The first widget bound to a model (tests, screenshots).
+    SkinnedSlider* SliderFor(const ui::CCVSlider& model) const;
+    SkinnedButton* ButtonFor(const ui::CCVButton& model) const;
+
+private:
+    // Which GPUs a control belongs to; the rest hide it so each page shows one family.
+    enum class Family { Any, VfPoints, Pstates20, Legacy, WhenEnabled };
+    // How a button shows its model: a caption over a plain image, an image per image id, or
+    // a fixed image whose checked variant shows the check state.
+    enum class Style { Caption, ImageId, Fixed };
+
+    struct SliderView {
+        ui::CCVSlider* model;
+        Family family;
+        QWidget* row;
+        SkinnedSlider* slider;
+        QLabel* value;
+    };
+    struct ButtonView {
+        ui::CCVButton* model;
+        Family family;
+        Style style;
+        SkinnedButton* widget;
+        QString tooltip;  // used when the model has none
+        bool showCaption;
+    };
+
+    QWidget* BuildHeader();
+    QWidget* BuildPageButtons();
+    QWidget* BuildPages();
+    QWidget* BuildOneClickPage();
+    QWidget* BuildOverclockPage();
+    QWidget* BuildRegulatorPage();
+    QWidget* BuildMonitorPage();
+    QWidget* BuildFactoryBoostPage();
+    QWidget* BuildInfoPanel();
+    QWidget* BuildFooter();
+
+    /// One row: label, slider, value and the row's toggles.
+    void AddSliderRow(QVBoxLayout* rows, ui::CCVSlider& model, const QString& label, int tooltipRow, Family family,
+                      const char* name, std::vector<QWidget*> extras = {});
+    SkinnedButton* Bind(ui::CCVButton& model, Style style, const QString& imageBase, Family family, const char* name,
+                        std::function<void()> action, const QString& tooltip = {}, bool showCaption = true);
+    SkinnedButton* BindToggle(ui::CCVButton& model, Family family, const char* name, std::function<void()> action);
+    /// Runs a user action on the controller, then renders.
+    void Forward(const std::function<void()>& action);
+    void OnSliderValue(ui::CCVSlider& model, int value);
+
+    bool Shows(Family family, const ui::CCVSlider* model) const;
+    void RenderInfo();
+    void RenderMonitor();
+
+    tuning::CCorvaneHDDlg& dialog_;
+    std::vector<GpuIdentity> identities_;
+    WindowFonts fonts_;
+    std::vector<SliderView> sliders_;
+    std::vector<ButtonView> buttons_;
+    std::map<int, QWidget*> pageSections_;
+    QWidget* workModeRow_ = nullptr;
+    QLabel* infoName_ = nullptr;
+    std::map<int, QLabel*> infoValues_;  // by message row of the field's label
+    std::vector<std::pair<const int32_t tuning::LiveFields::*, QLabel*>> monitorValues_;
+    bool rendering_ = false;
+};
+
+}  // namespace vx::qt

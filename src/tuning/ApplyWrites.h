@@ -1,0 +1,119 @@
+#pragma once
+// Hardware steps that the apply, one-click and reset flows share. Callers hold the dialog's
+// hardware lock around them.
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+
+#include "gpu/ClockStructs.h"
+#include "gpu/GpuAccess.h"
+#include "gpu/PowerStructs.h"
+#include "gpu/TelemetryUnits.h"
+
+namespace vx::tuning::applywrites {
+
+/// Card-device slots whose voltage controllers carry the GPU voltage.
+inline bool HasOnCardVoltage(const GpuAccess& gpus, uint8_t gpu) {
+    for (int slot : {2, 3, 5, 7})
+        if (gpus.IsCardDevicePresent(gpu, slot)) return true;
+    return false;
+}
+
+/// Clock offsets through the P-state 2.0 interface, which VF-point GPUs have as well.
+inline bool HasPstateOffsets(const GpuAccess& gpus, uint8_t gpu) {
+    return gpus.usesPstates20(gpu) || gpus.usesVfPoints(gpu);
+}
+
+/// The rated boost clock of the graphics domain in kHz.
+inline int32_t ReadBoostClock(GpuAccess& gpus, uint8_t gpu, int64_t& khz) {
+    nvapi::ClockFrequencies clocks = telemetry::ClockRequest(nvapi::kClockBoost);
+    const int32_t status = gpus.GetClockFrequencies(gpu, clocks);
+    if (status != nvapi::OK) return status;
+    const nvapi::ClockFrequencyDomain& graphics = clocks.domains[nvapi::kClockDomainGraphics];
+    if ((graphics.flags & 1u) == 0) return nvapi::NOT_SUPPORTED;
+    khz = graphics.frequencyKhz;
+    return nvapi::OK;
+}
+
+/// `percent` hundredths of `khz`, truncated toward zero: 5 for the 5 % boost, 3 for 3 %.
+inline int32_t PercentOf(int64_t khz, int percent) { return static_cast<int32_t>(khz * percent / 100); }
+
+/// P-state 0's graphics and memory offsets as the driver holds them. False when the table
+/// cannot be read or has no P-state 0.
+inline bool ReadPstate0Offsets(GpuAccess& gpus, uint8_t gpu, int32_t& graphicsKhz, int32_t& memoryKhz) {
+    auto info = std::make_unique<nvapi::Pstates20Info>();  // 7 KB: kept off the worker's stack
+    if (gpus.GetPstates20(gpu, *info) != nvapi::OK) return false;
+    const uint32_t pstates = std::min<uint32_t>(info->numPstates, nvapi::kPstates20MaxPstates);
+    const uint32_t clocks = std::min<uint32_t>(info->numClocks, nvapi::kPstates20MaxClocks);
+    for (uint32_t p = 0; p < pstates; ++p) {
+        const nvapi::Pstates20Pstate& pstate = info->pstates[p];
+        if (pstate.pstateId != 0) continue;
+        for (uint32_t c = 0; c < clocks; ++c) {
+            if (pstate.clocks[c].domainId == nvapi::kClockDomainGraphics)
+                graphicsKhz = pstate.clocks[c].freqDeltaKhz.value;
+            else if (pstate.clocks[c].domainId == nvapi::kClockDomainMemory)
+                memoryKhz = pstate.clocks[c].freqDeltaKhz.value;
+        }
+        return true;
+    }
+    return false;
+}
+
+/// Reads policy 0's power target (1/1000 percent) into `before`, then writes `milliPercent`.
+/// Returns the read's status when it fails (nothing written), else the write's.
+inline int32_t WritePowerTarget(GpuAccess& gpus, uint8_t gpu, uint32_t milliPercent, uint32_t& before,
+                                bool& readOk) {
+    nvapi::PowerPoliciesStatus status{};
+    status.version = nvapi::kPowerPoliciesStatusVer;
+    status.count = 1;
+    status.entries[0].policyId = nvapi::kPowerPolicyTotalGpu;
+    readOk = false;
+    if (const int32_t read = gpus.GetPowerPoliciesStatus(gpu, status); read != nvapi::OK) return read;
+    readOk = true;
+    before = status.entries[0].powerLimit;
+    status.count = 1;
+    status.entries[0].policyId = nvapi::kPowerPolicyTotalGpu;
+    status.entries[0].flags &= ~nvapi::kPowerPolicyFlagBit0;
+    status.entries[0].powerLimit = milliPercent;
+    return gpus.SetPowerPoliciesStatus(gpu, status);
+}
+
+/// Writes `graphicsKhz` to every graphics-domain VF point and, with `memory`, `memoryKhz` to
+/// every memory-domain point. Returns how many points took their offset.
+inline int WriteVfOffsets(GpuAccess& gpus, uint8_t gpu, int32_t graphicsKhz, bool memory, int32_t memoryKhz) {
+    if (gpus.ReadVfDomains(gpu, 0) != nvapi::OK) return 0;
+    // The ranges describe the GPU read last: copy them before the writes read again.
+    const int firstGraphics = gpus.vfPointFirstGraphics(), lastGraphics = gpus.vfPointLastGraphics();
+    const int firstMemory = gpus.vfPointFirstMemory(), lastMemory = gpus.vfPointLastMemory();
+    int written = 0;
+    for (int point = firstGraphics; point <= lastGraphics; ++point)
+        if (gpus.SetVfPointOffset(gpu, point, graphicsKhz) == nvapi::OK) ++written;
+    if (memory)
+        for (int point = firstMemory; point <= lastMemory; ++point)
+            if (gpus.SetVfPointOffset(gpu, point, memoryKhz) == nvapi::OK) ++written;
+    return written;
+}
+
+// The P-state information (version 3) as the driver lays it out after the version word: flags,
+// the P-state, clock and voltage counts, then 16 P-states of {ID, flags, 32 clocks of
+// {domain, flags, kHz}, 16 voltages of {domain, flags, mV}}.
+inline constexpr int kInfoPstateWords = 2 + 32 * 3 + 16 * 3;
+static_assert(3 + 16 * kInfoPstateWords == 2339, "the P-state information body");
+
+/// Where P-state 0's core voltage (mV) sits in the information's words; null when absent.
+inline uint32_t* Pstate0CoreMillivolts(nvapi::PstatesInfo& info) {
+    const uint32_t pstates = std::min<uint32_t>(info.words[0], 16);
+    const uint32_t voltages = std::min<uint32_t>(info.words[2], 16);
+    for (uint32_t p = 0; p < pstates; ++p) {
+        uint32_t* pstate = &info.words[3 + p * kInfoPstateWords];
+        if (pstate[0] != 0) continue;
+        for (uint32_t v = 0; v < voltages; ++v) {
+            uint32_t* voltage = &pstate[2 + 32 * 3 + v * 3];
+            if (voltage[0] == nvapi::kVoltageDomainCore) return &voltage[2];
+        }
+        return nullptr;
+    }
+    return nullptr;
+}
+
+}  // namespace vx::tuning::applywrites

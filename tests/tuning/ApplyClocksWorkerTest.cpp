@@ -1,0 +1,167 @@
+// The clock-apply worker against the simulator: which GPUs it writes, what a cancelled
+// question skips, how it fails, and that its questions and results reach the interface
+// thread, also when the dialog goes away first.
+#include <gtest/gtest.h>
+
+#include "tuning/ApplyFixture.h"
+
+namespace vx::tuningtest {
+namespace {
+
+using ui::BoxAnswer;
+
+class ApplyClocksWorkerTest : public ApplyFixture {};
+
+TEST_F(ApplyClocksWorkerTest, SyncDecidesWhetherOneOrEveryGpuIsWritten) {
+    StartDialog(RigOf({KeplerGpu(), KeplerGpu()}));
+    dlg().sliders.gpuClockOffset.SetPos(100);
+    ApplyOverclockPage();
+    ASSERT_TRUE(PumpUntilNotified());
+    EXPECT_EQ(Pstate0Delta(0, nvapi::kClockDomainGraphics), 100000);
+    EXPECT_EQ(Pstate0Delta(1, nvapi::kClockDomainGraphics), 0);
+    EXPECT_EQ(GpuCallsTo(nvapi::GPU_SetPstates20, 1), 0u);
+    EXPECT_EQ(CountShown(app::Text(app::msg::kSettingsApplied)), 1);
+
+    dlg().SetSyncAll(true);
+    dlg().sliders.gpuClockOffset.SetPos(200);
+    ApplyOverclockPage();
+    ASSERT_TRUE(PumpUntilNotified());
+    EXPECT_EQ(Pstate0Delta(0, nvapi::kClockDomainGraphics), 200000);
+    EXPECT_EQ(Pstate0Delta(1, nvapi::kClockDomainGraphics), 200000);
+    EXPECT_EQ(dlg().sliders.gpuClockOffset.GetPos(), 200);  // read back from the current GPU
+}
+
+TEST_F(ApplyClocksWorkerTest, CancelOnTheVfQuestionStillWritesTheOffsetsAndTargetsThatFollow) {
+    StartDialog(RigOf({PascalGpu()}));
+    dlg().sliders.gpuVfOffset.SetPos(50);
+    dlg().sliders.gpuClockOffset.SetPos(40);
+    dlg().sliders.powerTarget.SetPos(110);
+    dlg().sliders.tempTarget.SetPos(70);
+    prompts.answers = {BoxAnswer::Cancel};
+    ApplyOverclockPage();
+    ASSERT_TRUE(PumpUntilNotified());
+
+    EXPECT_EQ(CountShown("The changes may cause system unsteadily"), 1);
+    EXPECT_EQ(VfOffset(0, 0), 0);
+    EXPECT_EQ(VfOffset(0, 3), 0);
+    EXPECT_EQ(Pstate0Delta(0, nvapi::kClockDomainGraphics), 40000);
+    EXPECT_EQ(PowerLimitMilli(0), 110000u);
+    EXPECT_EQ(ThermalLimitUnits(0), 70 * 256);
+    EXPECT_EQ(CountShown(app::Text(app::msg::kSettingsApplied)), 1);
+
+    // Answered OK the same apply writes every point of both domains.
+    dlg().sliders.memVfOffset.SetPos(-100);
+    ApplyOverclockPage();
+    ASSERT_TRUE(PumpUntilNotified());
+    for (std::size_t point = 0; point <= 3; ++point) EXPECT_EQ(VfOffset(0, point), 50000) << point;
+    EXPECT_EQ(VfOffset(0, 4), -100000);
+}
+
+TEST_F(ApplyClocksWorkerTest, CancelThatLeavesNothingToWriteReportsCancelled) {
+    // A VF board whose only write is the one the question guards: no P-state table, no
+    // power status, no thermal policies, frame-rate limit off.
+    sim::GpuModel gpu = PascalGpu();
+    gpu.clocks.pstates.clear();
+    gpu.power.thermalSupported = false;
+    StartDialog(RigOf({gpu}));
+    simulator->ForceStatus(nvapi::GPU_PowerPoliciesGetStatus, -104);
+    ASSERT_FALSE(dlg().sliders.frameRateTarget.IsEnabled());
+    prompts.answers = {BoxAnswer::Cancel};
+    ApplyOverclockPage();
+    ASSERT_TRUE(PumpUntilNotified());
+    EXPECT_EQ(CountShown(app::Text(app::msg::kApplyCanceled)), 1);
+    EXPECT_EQ(CountShown(app::Text(app::msg::kSettingsApplied)), 0);
+}
+
+TEST_F(ApplyClocksWorkerTest, PstateVoltageIsAskedForWrittenAndPutBackByReset) {
+    // P-state information (after the version word): counts 1 P-state, 0 clocks, 1 voltage;
+    // P-state 0 with the core voltage at 1000 mV.
+    constexpr std::size_t kMillivolts = 1 + 3 + 2 + 32 * 3 + 2;
+    sim::GpuModel gpu = KeplerGpu();
+    gpu.clocks.pstatesInfo.assign(2340, 0);
+    gpu.clocks.pstatesInfo[1] = 1;
+    gpu.clocks.pstatesInfo[3] = 1;
+    gpu.clocks.pstatesInfo[kMillivolts] = 1000;
+    StartDialog(RigOf({gpu}));
+    auto heldMillivolts = [&] {
+        std::lock_guard guard(simulator->mutex());
+        return rig().gpus[0].clocks.pstatesInfo[kMillivolts];
+    };
+    const int32_t kept = dlg().sliders.gpuVoltage.GetPos();
+    ASSERT_EQ(kept, 1000);
+
+    dlg().sliders.gpuVoltage.SetPos(1100);
+    prompts.answers = {BoxAnswer::Cancel};
+    ApplyOverclockPage();
+    ASSERT_TRUE(PumpUntilNotified());
+    EXPECT_EQ(CountShown(app::Text(app::msg::kVoltageWarning)), 1);
+    EXPECT_EQ(heldMillivolts(), 1000u);
+    EXPECT_EQ(dlg().sliders.gpuVoltage.GetPos(), kept);
+
+    dlg().sliders.gpuVoltage.SetPos(1100);
+    ApplyOverclockPage();
+    ASSERT_TRUE(PumpUntilNotified());
+    EXPECT_EQ(heldMillivolts(), 1100u);
+    EXPECT_EQ(dlg().sliders.gpuVoltage.GetPos(), 1100);
+    {
+        std::lock_guard guard(simulator->mutex());
+        EXPECT_EQ(rig().gpus[0].clocks.perfLimitFirst, 2u);
+        EXPECT_EQ(rig().gpus[0].clocks.perfLimitSecond, 5u);
+    }
+
+    dlg().RestoreDefaults();
+    EXPECT_EQ(heldMillivolts(), 1000u);
+    EXPECT_EQ(dlg().sliders.gpuVoltage.GetPos(), kept);
+}
+
+TEST_F(ApplyClocksWorkerTest, OverVoltageIsHeldToTheRememberedMaximum) {
+    sim::GpuModel gpu = KeplerGpu();
+    gpu.clocks.overVoltages[0].deltaMaxUv = 100000;
+    StartDialog(RigOf({gpu}));
+    ASSERT_EQ(dlg().defaults().overVoltageMaxUv, 100000);
+    dlg().sliders.overVoltage.SetRange(0, 300);  // as a remote document may set it
+    dlg().sliders.overVoltage.SetPos(200);
+    ApplyOverclockPage();
+    ASSERT_TRUE(PumpUntilNotified());
+    EXPECT_EQ(OverVoltageUv(0), 100000);
+}
+
+TEST_F(ApplyClocksWorkerTest, FailedLevelClockReadFailsTheApplyAndStopsBeforeLaterGpus) {
+    StartDialog(RigOf({KeplerGpu(), KeplerGpu()}));
+    dlg().SetSyncAll(true);
+    dlg().sliders.gpuClockOffset.SetPos(100);
+    simulator->ForceStatus(nvapi::GPU_GetPerfClocks, -5);
+    ApplyOverclockPage();
+    ASSERT_TRUE(PumpUntilNotified());
+    ASSERT_EQ(CountShown(app::Text(app::msg::kApplyFailed)), 1);
+    EXPECT_EQ(prompts.shown.back().icon, ui::BoxIcon::Error);
+    EXPECT_EQ(prompts.shown.back().caption, app::Text(app::msg::kAppName));
+    EXPECT_EQ(Pstate0Delta(0, nvapi::kClockDomainGraphics), 0);
+    EXPECT_EQ(Pstate0Delta(1, nvapi::kClockDomainGraphics), 0);
+}
+
+TEST_F(ApplyClocksWorkerTest, QuestionsAndResultReachTheInterfaceThreadAndOneWorkerRunsAtATime) {
+    StartDialog(RigOf({PascalGpu()}));
+    ApplyOverclockPage();
+    EXPECT_TRUE(dlg().workerRunning());
+    EXPECT_FALSE(dlg().buttons.apply.IsEnabled());
+    dlg().ApplySettings();  // a second press while the first runs is ignored
+    ASSERT_TRUE(PumpUntilNotified());
+
+    EXPECT_EQ(CountShown("The changes may cause system unsteadily"), 1);
+    for (const auto& box : prompts.shown) EXPECT_EQ(box.thread, std::this_thread::get_id()) << box.text;
+    EXPECT_TRUE(dlg().buttons.apply.IsEnabled());
+}
+
+TEST_F(ApplyClocksWorkerTest, DestroyingTheDialogWhileAQuestionWaitsDoesNotHang) {
+    StartDialog(RigOf({PascalGpu()}));
+    ApplyOverclockPage();
+    dialog.reset();  // the question is never answered by a user
+    loop.RunPending();  // what the worker left behind finds no dialog
+    EXPECT_EQ(CountShown("The changes may cause system unsteadily"), 0);
+    EXPECT_EQ(CountShown(app::Text(app::msg::kSettingsApplied)), 0);
+    EXPECT_EQ(VfOffset(0, 0), 0);  // the unanswered question counts as Cancel
+}
+
+}  // namespace
+}  // namespace vx::tuningtest
