@@ -41,6 +41,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.help = true;
         } else if (arg == "--version") {
             cl.version = true;
+        } else if (arg == "--advanced") {
+            cl.advanced = true;
         } else {
             cl.errors.push_back("unknown option " + arg);
         }
@@ -50,12 +52,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string UsageText(const std::string& programName) {
     return "Usage: " + programName +
-           " [--simulate[=RIG.json]] [--data-dir DIR] [--headless] [SWITCH]\n"
+           " [--simulate[=RIG.json]] [--data-dir DIR] [--headless] [--advanced] [SWITCH]\n"
            "\n"
            "  --simulate[=RIG.json]  use the simulated driver (default rig: the built-in demo rig)\n"
            "  --data-dir DIR         program folder for settings, profiles and logs\n"
            "                         (default: $VXPLUS_HOME, else $XDG_DATA_HOME/veltrix-plus)\n"
            "  --headless             run without a window and print what happens\n"
+           "  --advanced             show the advanced control window (of the copy already\n"
+           "                         running, if there is one)\n"
            "  --help                 show this text\n"
            "  --version              show the version\n"
            "\n"

@@ -14,6 +14,7 @@ struct CommandLine {
     bool headless = false;
     bool help = false;
     bool version = false;
+    bool advanced = false;            // --advanced: show the advanced control window
     std::string switchText;           // the remaining arguments, joined by single blanks
     std::vector<std::string> errors;  // unknown options, missing values
 };

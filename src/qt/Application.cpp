@@ -15,26 +15,31 @@
 #include "app/CCorvaneHDApp.h"
 #include "app/CommandLine.h"
 #include "app/GpuSummary.h"
-#include "monitor/LiveReadout.h"
+#include "monitor/SampleLine.h"  // monitoring
+#include "monitor/SampleLoop.h"  // monitoring
+#include "platform/InstanceRequests.h"  // advanced control window
 #include "platform/PlatformServices.h"
 #include "platform/TerminationSignals.h"
+#include "qt/AlarmWindow.h"  // monitoring
+#include "qt/AdvanceWindow.h"  // advanced control window
 #include "qt/HostWindow.h"
 #include "qt/MainWindow.h"
 #include "qt/QtEventLoop.h"
+#include "qt/ProfileWindow.h"  // profile window; keeps the profile slots' header clear of Qt's `slots`
 #include "qt/QtFontRegistry.h"
 #include "qt/QtPrompts.h"
 #include "qt/SettingsWindow.h"
 #include "qt/Skin.h"
 #include "sim/Simulator.h"
 #include "tuning/CCorvaneHDDlg.h"
+#include "tuning/ProfileSlots.h"       // settings file
+#include "tuning/UserSettingsFile.h"   // settings file
 #include "ui/ConsolePrompts.h"
 
 namespace vx::qt {
 namespace {
 
 constexpr int kInstancePollMs = 250;
-constexpr uint32_t kSampleTimerId = 32;
-constexpr uint32_t kSampleIntervalMs = 1100;
 
 bool DisplayAvailable() {
     return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
@@ -87,46 +92,25 @@ void QuitOnTerminationSignals(QCoreApplication& qapp) {
     });
 }
 
-void ServeInstanceRequests(QCoreApplication& qapp, platform::InstanceGuard& guard, std::function<void()> show) {
-    guard.OnRequest([show = std::move(show)](const std::string& request) {
-        if (request == "show" && show) show();
+void ServeInstanceRequests(QCoreApplication& qapp, platform::InstanceGuard& guard, std::function<void()> show,
+                           std::function<void()> advanced = {}) {
+    guard.OnRequest([show = std::move(show), advanced = std::move(advanced)](const std::string& request) {
+        if (request == platform::kShowRequest && show) show();
+        if (request == platform::kAdvancedRequest && advanced) advanced();  // advanced control window
     });
     auto* timer = new QTimer(&qapp);
     QObject::connect(timer, &QTimer::timeout, &qapp, [&guard] { guard.Poll(); });
     timer->start(kInstancePollMs);
 }
 
-// Without a window the live values go to standard output, one line per GPU per sample; the
-// driver layer's diagnostics then go to the error stream so the feed stays readable.
-void PrintLiveValuesEverySample(QtEventLoop& loop, GpuAccess& gpu) {
-    gpu.SetTraceSink([](const std::string& text) { std::fputs(text.c_str(), stderr); });
-    loop.SetTimer(kSampleTimerId, kSampleIntervalMs, [&gpu] {
-        for (uint8_t i = 0; i < gpu.GetGpuCount(); ++i)
-            std::printf("%s\n", monitor::FormatLiveLine(i, monitor::ReadLiveValues(gpu, i)).c_str());
-        std::fflush(stdout);
-    });
+// Monitoring: without a window the live values go to standard output, one line per GPU per
+// sample; the driver layer's diagnostics then go to the error stream so the feed stays readable.
+void PrintSampleLines(tuning::CCorvaneHDDlg& dialog) {
+    for (int i = 0; i < dialog.gpuCount(); ++i)
+        std::printf("%s\n", monitor::SampleLine(static_cast<uint8_t>(i), dialog.record(i).live).c_str());
+    std::fflush(stdout);
 }
-
-// The live fields of every GPU's record, read each sample for the monitor page, until the
-// monitoring feature's sampling tick fills them. A sample that finds the hardware busy (an
-// apply in progress) is skipped rather than waited for.
-void SampleLiveFields(tuning::CCorvaneHDDlg& dialog) {
-    auto lock = dialog.TryLockHardware();
-    if (!lock.owns_lock()) return;
-    for (int i = 0; i < dialog.gpuCount(); ++i) {
-        const monitor::LiveValues v = monitor::ReadLiveValues(dialog.gpu(), static_cast<uint8_t>(i));
-        tuning::LiveFields& live = dialog.record(i).live;
-        live.graphicsClock = v.graphicsClock;
-        live.processorClock = v.processorClock;
-        live.memoryClock = v.memoryClock;
-        live.temperature = v.temperature;
-        live.fanPercent = v.fanPercent;
-        live.fanRpm = v.fanRpm;
-        live.coreVoltage = v.coreVoltage;
-        live.boardPower = v.boardPower;
-        live.loadPercent = v.loadPercent;
-    }
-}
+// End of monitoring.
 
 void OpenSettingsWindow(app::CCorvaneHDApp& application, platform::SettingsStore& store,
                         tuning::CCorvaneHDDlg& dialog, QWidget* parent) {
@@ -140,6 +124,14 @@ void OpenSettingsWindow(app::CCorvaneHDApp& application, platform::SettingsStore
     context.lcmServiceInstalled = application.lcmServiceInstalled();
     app::CSetDialog setDialog(application.settings(), store, application.autostart(), context);
     SettingsWindow window(setDialog, parent);
+    window.exec();
+}
+
+// Profile window: SAVE, LOAD and the ten slot buttons over the settings file; modal.
+void OpenProfileWindow(tuning::ProfileSlots& profileSlots, ui::IPrompts& prompts, QWidget* parent,
+                       std::function<void()> onLoaded) {
+    tuning::CCVProfileDlg profileDialog(profileSlots, SystemProfileFileDialogs(parent), prompts);
+    ProfileWindow window(profileDialog, profileSlots, std::move(onLoaded), parent);
     window.exec();
 }
 
@@ -200,7 +192,14 @@ int RunApplication(int argc, char** argv) {
                             headless ? static_cast<ui::IPrompts&>(consolePrompts) : qtPrompts,
                             fontRegistry ? &*fontRegistry : nullptr, paths.executable.string(),
                             paths.dataDir / "fonts"};
+    // Advanced control window: with --advanced a running copy is asked to show it, and this one leaves.
+    if (cl.advanced && platform::ForwardToRunningCopy(*services.instanceGuard, platform::kAdvancedRequest)) return 0;
     app::CCorvaneHDApp application(env, driver::DriverBinding::Process());
+    // Settings file: restored at start-up, saved or deleted on hide and quit.
+    tuning::UserSettingsFile userSettings(application.gpu(), ui::SystemClock(), paths.dataDir,
+                                          application.lastLoadedSettings);
+    application.SetUserSettingsRestore([&userSettings] { return userSettings.LoadUserSettings() == 1; });
+    // End of settings file.
     if (application.InitInstance(cl.switchText) == app::CCorvaneHDApp::Next::Exit) {
         application.gpu().ReleaseHandles();
         return application.exitCode();
@@ -212,12 +211,27 @@ int RunApplication(int argc, char** argv) {
 
     QtEventLoop loop;
     std::unique_ptr<tuning::CCorvaneHDDlg> dialog;
+    std::unique_ptr<tuning::ProfileSlots> profileSlots;  // settings file
     QPointer<HostWindow> hostView;
     QPointer<MainWindow> mainView;
     std::unique_ptr<HostWindow> host;
+    std::unique_ptr<AdvanceDialogHost> advancedHost;  // advanced control window
+    std::unique_ptr<monitor::SampleLoop> sampler;  // monitoring
     if (headless) {
         std::printf("Running without a window; Ctrl+C ends it.\n");
-        PrintLiveValuesEverySample(loop, application.gpu());
+        // Monitoring: the window's sampling loop (alarm and fan schemes included) over a
+        // controller without a view.
+        application.gpu().SetTraceSink([](const std::string& text) { std::fputs(text.c_str(), stderr); });
+        dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), consolePrompts, loop, ui::SystemClock(),
+                                                         application.settings(), tuning::MainDialogHooks{});
+        dialog->OnInitDialog(application.startupMode());
+        monitor::SampleHooks sampleHooks;
+        sampleHooks.sampled = [controller = dialog.get()] { PrintSampleLines(*controller); };
+        sampler = std::make_unique<monitor::SampleLoop>(*dialog, application.settings(), *services.settingsStore,
+                                                        *services.systemActions, ui::SystemClock(),
+                                                        std::move(sampleHooks));
+        sampler->Start(loop);
+        // End of monitoring.
         ServeInstanceRequests(*qapp, *services.instanceGuard, {});
     } else {
         Skin::Instance().SetDirectory(paths.templatesDir / "skin");
@@ -235,9 +249,20 @@ int RunApplication(int argc, char** argv) {
         hooks.openSettingsDialog = [&] {
             if (dialog) OpenSettingsWindow(application, *services.settingsStore, *dialog, hostView);
         };
-        // hooks.saveOrDeleteUserSettings comes with the settings file.
+        // Settings file.
+        hooks.saveOrDeleteUserSettings = [&userSettings, &application] {
+            userSettings.SaveOrDelete(application.settings().restoreUserSettings);
+        };
+        hooks.resetProfileSlots = [&profileSlots] {
+            if (profileSlots) profileSlots->ResetLooks();
+        };
+        // End of settings file.
         dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), qtPrompts, loop, ui::SystemClock(),
                                                          application.settings(), std::move(hooks));
+        // Settings file: loads and saves now share the window's hardware lock.
+        userSettings.AttachDialog(dialog.get());
+        profileSlots = std::make_unique<tuning::ProfileSlots>(userSettings, *dialog, qtPrompts, ui::SystemClock());
+        // End of settings file.
         host = std::make_unique<HostWindow>();
         hostView = host.get();
         WindowFonts fonts{QString::fromStdString(application.fonts().FamilyFor("arial")),
@@ -250,20 +275,46 @@ int RunApplication(int argc, char** argv) {
         QObject::connect(frame, &HostWindow::showRequested, frame, [controller] { controller->OnShowFromTray(); });
         QObject::connect(frame, &HostWindow::hideRequested, frame, [controller] { controller->OnHide(); });
         QObject::connect(frame, &HostWindow::quitRequested, frame, [controller] { controller->OnQuit(); });
+        // Advanced control and profile windows.
+        advancedHost = std::make_unique<AdvanceDialogHost>(*controller, loop);
+        QObject::connect(frame, &HostWindow::advancedRequested, frame, [&advancedHost] { advancedHost->Open(); });
+        QObject::connect(frame, &HostWindow::profileRequested, frame, [&profileSlots, &qtPrompts, &hostView, &mainView] {
+            if (!profileSlots) return;
+            OpenProfileWindow(*profileSlots, qtPrompts, hostView, [&mainView] {
+                if (mainView) mainView->ModelChanged();
+            });
+        });
+        // End of advanced control and profile windows.
         ShowForStartupMode(*host, application.startupMode());
         controller->OnInitDialog(application.startupMode());
-        loop.SetTimer(kSampleTimerId, kSampleIntervalMs, [controller, &mainView] {
-            SampleLiveFields(*controller);
-            if (mainView) mainView->Render();
-        });
-        ServeInstanceRequests(*qapp, *services.instanceGuard, [controller] { controller->OnShowFromTray(); });
+        // Monitoring: the sampling loop starts with the window's timers.
+        monitor::SampleHooks sampleHooks;
+        sampleHooks.sampled = [&mainView] {
+            if (mainView) mainView->SampleTaken();
+        };
+        sampleHooks.showAlarm = [&hostView](monitor::CIndicateInstDialog& window) {
+            AlarmWindow::ShowModal(window, hostView);
+        };
+        sampler = std::make_unique<monitor::SampleLoop>(*controller, application.settings(), *services.settingsStore,
+                                                        *services.systemActions, ui::SystemClock(),
+                                                        std::move(sampleHooks));
+        view->AttachSampler(*sampler);
+        sampler->Start(loop);
+        // End of monitoring.
+        ServeInstanceRequests(*qapp, *services.instanceGuard, [controller] { controller->OnShowFromTray(); },
+                              [&advancedHost] { advancedHost->Open(); });  // advanced control window
+        if (cl.advanced) advancedHost->Open();                             // advanced control window
     }
 
     const int status = qapp->exec();
-    loop.KillTimer(kSampleTimerId);
+    if (sampler) sampler->Stop();  // monitoring
     // The window goes before the controller it renders, the controller (and its worker)
     // before the GPU layer.
+    advancedHost.reset();  // advanced control window: before the controller it reads through
     host.reset();
+    sampler.reset();  // monitoring: after the window that shows its curve, before the controller
+    profileSlots.reset();               // settings file
+    userSettings.AttachDialog(nullptr);  // settings file
     dialog.reset();
     Skin::Instance().ReleaseImages();
     application.gpu().ReleaseHandles();

@@ -65,6 +65,17 @@ QWidget* HostWindow::BuildTitleBar() {
     caption->setObjectName("caption");
     row->addWidget(caption);
     row->addStretch();
+    // Advanced control and profile windows.
+    auto* profile = new QPushButton(Q("Profile"));
+    profile->setObjectName("titleButton");
+    connect(profile, &QPushButton::clicked, this, &HostWindow::profileRequested);
+    auto* advanced = new QPushButton(Q("Advanced"));
+    advanced->setObjectName("titleButton");
+    advanced->setToolTip(Q("Advance Control"));
+    connect(advanced, &QPushButton::clicked, this, &HostWindow::advancedRequested);
+    row->addWidget(profile);
+    row->addWidget(advanced);
+    // End of advanced control and profile windows.
     auto* minimize = new QPushButton(Q("–"));
     minimize->setObjectName("titleButton");
     minimize->setToolTip(Q(app::Text(177)));  // "Minimize"
@@ -90,6 +101,8 @@ void HostWindow::CreateTrayIcon() {
     tray_->setToolTip(Q(app::Text(app::msg::kAppName)));
     auto* menu = new QMenu(this);
     menu->addAction("Main Window", this, &HostWindow::showRequested);
+    menu->addAction("Advance Control", this, &HostWindow::advancedRequested);  // advanced control window
+    menu->addAction("Profile", this, &HostWindow::profileRequested);          // profile window
     menu->addAction("Quit", this, &HostWindow::quitRequested);
     tray_->setContextMenu(menu);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

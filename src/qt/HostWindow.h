@@ -30,6 +30,12 @@ signals:
     void hideRequested();
     /// The tray menu's "Quit", or the close button without a tray.
     void quitRequested();
+    // Advanced control and profile windows.
+    /// The title bar's "Advanced" button or the tray menu's "Advance Control".
+    void advancedRequested();
+    /// The title bar's "Profile" button or the tray menu's "Profile".
+    void profileRequested();
+    // End of advanced control and profile windows.
 
 protected:
     void paintEvent(QPaintEvent* event) override;

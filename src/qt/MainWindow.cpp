@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 
 #include "app/CMultiLangSupp.h"
+#include "monitor/SampleLoop.h"
+#include "qt/FanCurveView.h"
 #include "qt/SkinnedButton.h"
 #include "qt/SkinnedSlider.h"
 
@@ -250,32 +252,55 @@ QWidget* MainWindow::BuildRegulatorPage() {
 
 QWidget* MainWindow::BuildMonitorPage() {
     auto* page = new QWidget;
-    auto* grid = new QGridLayout(page);
-    grid->setContentsMargins(0, 10, 0, 0);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 10, 0, 0);
+    column->setSpacing(12);
+    auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(14);
-    grid->setVerticalSpacing(14);
+    grid->setVerticalSpacing(10);
     using L = tuning::LiveFields;
-    const std::pair<int, int32_t L::*> fields[] = {
-        {18, &L::graphicsClock}, {20, &L::processorClock}, {19, &L::memoryClock},
-        {21, &L::temperature},   {22, &L::fanPercent},     {153, &L::fanRpm},
-        {23, &L::coreVoltage},   {24, &L::boardPower},     {231, &L::loadPercent},
+    struct Field {
+        int row;
+        int32_t L::*field;
+        Tint tint;
+    };
+    const Field fields[] = {
+        {18, &L::graphicsClock, Tint::GraphicsClock}, {20, &L::processorClock, Tint::ProcessorClock},
+        {19, &L::memoryClock, Tint::MemoryClock},     {21, &L::temperature, Tint::Temperature},
+        {22, &L::fanPercent, Tint::Fan},              {153, &L::fanRpm, Tint::Fan},
+        {23, &L::coreVoltage, Tint::Voltage},         {24, &L::boardPower, Tint::Plain},
+        {231, &L::loadPercent, Tint::Plain},
     };
     QFont digits;
     if (!fonts_.digits.isEmpty()) digits.setFamily(fonts_.digits);
     int index = 0;
-    for (const auto& [row, field] : fields) {
+    for (const Field& f : fields) {
         auto* tile = Panel();
         auto* layout = new QVBoxLayout(tile);
         layout->setContentsMargins(12, 8, 12, 10);
-        layout->addWidget(Label(T(row), "monitorKey"));
+        layout->addWidget(Label(T(f.row), "monitorKey"));
         QLabel* value = Label("-", "monitorValue");
         value->setFont(digits);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->setProperty("liveRow", f.row);
         layout->addWidget(value);
         grid->addWidget(tile, index / 3, index % 3);
-        monitorValues_.emplace_back(field, value);
+        monitorTiles_.push_back({f.field, f.tint, value});
         ++index;
     }
+    column->addLayout(grid);
+
+    // The fan curve the automation follows while the curve switch is on.
+    auto* curvePanel = Panel();
+    auto* curveLayout = new QVBoxLayout(curvePanel);
+    curveLayout->setContentsMargins(12, 6, 12, 8);
+    curveLayout->setSpacing(4);
+    curveLayout->addWidget(Label(T(106), "monitorKey"));  // "Curve Drawing"
+    fanCurve_ = new FanCurveView;
+    fanCurve_->setToolTip(T(242));
+    fanCurve_->setMinimumHeight(128);
+    curveLayout->addWidget(fanCurve_, 1);
+    column->addWidget(curvePanel, 1);
     return page;
 }
 
@@ -401,6 +426,17 @@ void MainWindow::ModelChanged() {
     else
         QMetaObject::invokeMethod(
             this, [this] { Render(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::AttachSampler(monitor::SampleLoop& sampler) {
+    sampler_ = &sampler;
+    fanCurve_->SetCurve(&sampler.curve());
+    RenderMonitor();
+}
+
+void MainWindow::SampleTaken() {
+    RenderMonitor();
+    fanCurve_->update();
 }
 
 SkinnedSlider* MainWindow::SliderFor(const ui::CCVSlider& model) const {

@@ -14,8 +14,11 @@
 class QLabel;
 class QVBoxLayout;
 
+namespace vx::monitor { class SampleLoop; }
+
 namespace vx::qt {
 
+class FanCurveView;
 class SkinnedButton;
 class SkinnedSlider;
 
@@ -44,10 +47,16 @@ public:
     void Render();
     /// Render from any thread: runs on the window's thread.
     void ModelChanged();
+    /// The sampling loop whose label colours and fan curve the window shows; it must outlive
+    /// the window.
+    void AttachSampler(monitor::SampleLoop& sampler);
+    /// After each sample: only the live values and the fan curve change.
+    void SampleTaken();
 
     /// The first widget bound to a model (tests, screenshots).
     SkinnedSlider* SliderFor(const ui::CCVSlider& model) const;
     SkinnedButton* ButtonFor(const ui::CCVButton& model) const;
+    FanCurveView* fanCurve() const { return fanCurve_; }
 
 private:
     // Which GPUs a control belongs to; the rest hide it so each page shows one family.
@@ -63,6 +72,14 @@ private:
         SkinnedSlider* slider;
         QLabel* value;
     };
+    // Which of the sample's label colours a live value tile takes.
+    enum class Tint { Plain, GraphicsClock, ProcessorClock, MemoryClock, Temperature, Fan, Voltage };
+    struct MonitorTile {
+        const int32_t tuning::LiveFields::*field;
+        Tint tint;
+        QLabel* value;
+    };
+
     struct ButtonView {
         ui::CCVButton* model;
         Family family;
@@ -106,7 +123,9 @@ private:
     QWidget* workModeRow_ = nullptr;
     QLabel* infoName_ = nullptr;
     std::map<int, QLabel*> infoValues_;  // by message row of the field's label
-    std::vector<std::pair<const int32_t tuning::LiveFields::*, QLabel*>> monitorValues_;
+    std::vector<MonitorTile> monitorTiles_;
+    FanCurveView* fanCurve_ = nullptr;
+    monitor::SampleLoop* sampler_ = nullptr;
     bool rendering_ = false;
 };
 

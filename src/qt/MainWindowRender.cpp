@@ -3,6 +3,7 @@
 #include <QSignalBlocker>
 
 #include "app/CMultiLangSupp.h"
+#include "monitor/SampleLoop.h"
 #include "qt/MainWindow.h"
 #include "qt/SkinnedButton.h"
 #include "qt/SkinnedSlider.h"
@@ -11,6 +12,10 @@ namespace vx::qt {
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+QString ColourStyle(const monitor::Rgb& rgb) {
+    return QString("color: rgb(%1, %2, %3);").arg(rgb.red).arg(rgb.green).arg(rgb.blue);
+}
 
 // A button without image ids (the power/temperature link) shows the link images by its check.
 QString ImageFor(const ui::CCVButton& model) {
@@ -112,9 +117,37 @@ void MainWindow::RenderMonitor() {
     const int current = dialog_.currentGpu();
     if (current < 0 || current >= tuning::kMaxGpuSlots) return;
     const tuning::LiveFields& live = dialog_.record(current).live;
-    for (const auto& [field, label] : monitorValues_) {
-        const int32_t value = live.*field;
-        label->setText(value < 0 ? QString("-") : QString::number(value));
+    for (const MonitorTile& tile : monitorTiles_) {
+        const int32_t value = live.*tile.field;
+        tile.value->setText(value < 0 ? QString("-") : QString::number(value));
+        if (!sampler_) continue;
+        const monitor::MonitorLabels& labels = sampler_->labels();
+        monitor::Rgb colour = monitor::kLabelNormal;
+        switch (tile.tint) {
+        case Tint::Plain:
+            break;
+        case Tint::GraphicsClock:
+            colour = labels.graphicsClock.colour;
+            break;
+        case Tint::ProcessorClock:
+            colour = labels.processorClock.colour;
+            break;
+        case Tint::MemoryClock:
+            colour = labels.memoryClock.colour;
+            break;
+        case Tint::Temperature:
+            colour = labels.temperature;
+            break;
+        case Tint::Fan:
+            if (labels.fanOutOfRange) colour = monitor::kLabelAlert;
+            break;
+        case Tint::Voltage:
+            colour = labels.voltage;
+            break;
+        }
+        // A style sheet change restyles the label: only when the colour moved.
+        const QString style = ColourStyle(colour);
+        if (tile.value->styleSheet() != style) tile.value->setStyleSheet(style);
     }
 }
 

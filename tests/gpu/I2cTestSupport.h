@@ -19,9 +19,6 @@ namespace vx::gputest {
 
 using sim::I2cDeviceKind;
 
-// Port bytes of the card-device slots.
-inline constexpr uint8_t kPortOfSlot[kCardDeviceSlots] = {2, 2, 3, 2, 3, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-
 inline sim::I2cDeviceConfig Device(I2cDeviceKind kind, uint8_t port, uint8_t address,
                                  std::map<uint8_t, uint8_t> registers = {}, std::set<uint8_t> readOnly = {}) {
     sim::I2cDeviceConfig config;
@@ -52,7 +49,6 @@ struct I2cCall {
     uint32_t speed = 0;
     int64_t portId = -1;          // -1: the request set none
     std::vector<uint8_t> bytes;   // written, or read on success
-    bool complete = false;        // false when the request was refused before it was read
 
     bool write() const { return entry == nvapi::I2CWrite || entry == nvapi::I2CWriteEx; }
     bool extended() const { return entry == nvapi::I2CReadEx || entry == nvapi::I2CWriteEx; }
@@ -83,7 +79,6 @@ protected:
                 call.speed = uint32_t(a[6]);
                 call.portId = a[7];
                 for (std::size_t i = 8; i < a.size(); ++i) call.bytes.push_back(uint8_t(a[i]));
-                call.complete = true;
             }
             calls.push_back(call);
         }

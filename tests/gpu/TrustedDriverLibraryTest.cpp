@@ -174,22 +174,6 @@ protected:
     }
 };
 
-TEST_F(SimulatorLibraryTest, BindsTheBuiltLibraryThroughItsExport) {
-    std::shared_ptr<platform::DynamicLibrary> library = platform::DynamicLibrary::Open(VX_SIM_LIBRARY);
-    ASSERT_NE(library, nullptr);
-    auto query = reinterpret_cast<QueryInterfaceFn>(library->Symbol("nvapi_QueryInterface"));
-    ASSERT_NE(query, nullptr);
-
-    DriverBinding binding([library, query](OpenedDriver& out) {
-        out.library = library;
-        out.queryInterface = query;
-        return 0;
-    });
-    ASSERT_EQ(binding.DriverInitialize(), 0);
-    EXPECT_GT(CountGpus(binding), 0u);
-    EXPECT_EQ(binding.DriverUnload(), 0);
-}
-
 TEST_F(SimulatorLibraryTest, TrustedOpenerLoadsACopyInATrustedFolder) {
     fs::copy_file(VX_SIM_LIBRARY, libDir / "libnvidia-api.so.9");
     fs::permissions(libDir / "libnvidia-api.so.9", kFileMode);

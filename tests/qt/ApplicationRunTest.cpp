@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <regex>
+#include <sstream>
 
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
@@ -39,6 +41,31 @@ TEST_F(ApplicationRunTest, HeadlessPrintsEveryGpuAndEndsCleanlyOnTerminationSign
         EXPECT_EQ(app.Wait(), 0);
     }
     EXPECT_TRUE(std::filesystem::exists(home_.path() / "config/veltrix-plus/registry.ini"));
+}
+
+TEST_F(ApplicationRunTest, HeadlessSamplePrintsOneLinePerGpuInTheMonitorForm) {
+    ChildProcess app(VX_APP_BINARY, {"--simulate", "--headless"}, Env(), OutDir("lines"));
+    ASSERT_TRUE(app.WaitForOutput("GPU1 temp=")) << app.Stdout() << app.Stderr();
+    app.Signal(SIGTERM);
+    EXPECT_EQ(app.Wait(), 0);
+
+    const std::regex form(
+        "GPU([0-9]) temp=(-?[0-9]+) fan=(-?[0-9]+)% rpm=(-?[0-9]+) core=(-?[0-9]+) shader=(-?[0-9]+) "
+        "mem=(-?[0-9]+) volt=(-?[0-9]+) load=(-?[0-9]+)% power=(-?[0-9]+)");
+    std::istringstream out(app.Stdout());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(out, line);)
+        if (line.rfind("GPU", 0) == 0 && line.find("temp=") != std::string::npos) lines.push_back(line);
+    ASSERT_GE(lines.size(), 2u) << app.Stdout();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(lines[i], match, form)) << lines[i];
+        EXPECT_EQ(std::stoi(match[1]), static_cast<int>(i % 2)) << "the GPUs in order, every sample";
+        // The demo rig's boards are running: a temperature, a clock and a load are there.
+        EXPECT_GT(std::stoi(match[2]), 0) << lines[i];
+        EXPECT_GT(std::stoi(match[5]), 0) << lines[i];
+        EXPECT_GT(std::stoi(match[9]), 0) << lines[i];
+    }
 }
 
 TEST_F(ApplicationRunTest, WindowedRunBuildsTheMainWindowAndEndsCleanly) {

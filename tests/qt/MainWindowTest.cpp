@@ -14,6 +14,8 @@
 
 #include "gpu/DriverBinding.h"
 #include "gpu/NvApiIds.h"
+#include "monitor/SampleLoop.h"
+#include "qt/FanCurveView.h"
 #include "qt/MainWindow.h"
 #include "qt/QtEventLoop.h"
 #include "qt/QtTestApp.h"
@@ -25,6 +27,7 @@
 #include "sim/Simulator.h"
 #include "support/FakeClock.h"
 #include "support/FakeSettingsStore.h"
+#include "support/FakeSystemActions.h"
 #include "support/ScriptedPrompts.h"
 
 namespace vx::test {
@@ -40,6 +43,7 @@ protected:
         // The window before the controller it renders, the controller (and its worker) before
         // the driver.
         window.reset();
+        sampler.reset();
         dialog.reset();
         gpus.reset();
         binding.reset();
@@ -109,6 +113,8 @@ protected:
     std::unique_ptr<GpuAccess> gpus;
     std::unique_ptr<tuning::CCorvaneHDDlg> dialog;
     std::unique_ptr<qt::MainWindow> window;
+    FakeSystemActions actions;
+    std::unique_ptr<monitor::SampleLoop> sampler;
 };
 
 TEST_F(MainWindowTest, SliderWidgetsMoveTheirModelAndTheLinkedOne) {
@@ -236,6 +242,85 @@ TEST_F(MainWindowTest, LegacyGpusShowTheirClocksWorkModesAndUnlocks) {
     EXPECT_TRUE(Button(b.unlockMax)->isOn());
     EXPECT_EQ(Slider(s.coreClock)->maximum(), s.coreClock.GetRangeMax());
     EXPECT_GT(s.coreClock.GetRangeMax(), maximum) << "the widened range reaches the widget";
+}
+
+// The value tile of a live field, found by its message row.
+QLabel* LiveTile(qt::MainWindow& window, int row) {
+    for (QLabel* label : window.findChildren<QLabel*>())
+        if (label->property("liveRow").toInt() == row) return label;
+    return nullptr;
+}
+
+TEST_F(MainWindowTest, MonitorPageShowsEverySampleInTheLabelColours) {
+    Open(sim::DemoRig());
+    monitor::SampleHooks hooks;
+    hooks.sampled = [this] { window->SampleTaken(); };
+    sampler = std::make_unique<monitor::SampleLoop>(*dialog, settings, store, actions, clock, hooks);
+    window->AttachSampler(*sampler);
+    dialog->ShowPage(tuning::kPageMonitor);
+    window->Render();
+
+    QLabel* temperature = LiveTile(*window, 21);
+    QLabel* clock = LiveTile(*window, 18);
+    ASSERT_TRUE(temperature && clock);
+    sampler->SampleTick();
+    const tuning::LiveFields& live = dialog->record(kPascal).live;
+    ASSERT_GT(live.temperature, 0);
+    EXPECT_EQ(temperature->text(), QString::number(live.temperature));
+    EXPECT_EQ(clock->text(), QString::number(live.graphicsClock));
+    EXPECT_EQ(temperature->styleSheet(), "color: rgb(245, 245, 245);");
+
+    // The alarm armed in the store turns the temperature red at the next sample.
+    store.values[app::reg::kTemperatureAlarmSet] = 1;
+    store.values[app::reg::kTemperatureAlarmValue] = 25;  // far above the board
+    sampler->SampleTick();
+    EXPECT_EQ(temperature->styleSheet(), "color: rgb(245, 0, 0);");
+    EXPECT_TRUE(actions.beeps.empty());
+
+    // The other GPU's values show once it is selected.
+    dialog->SelectGpu(kKepler);
+    sampler->SampleTick();
+    EXPECT_EQ(temperature->text(), QString::number(dialog->record(kKepler).live.temperature));
+}
+
+TEST_F(MainWindowTest, FanCurveDrawsTheModelAndItsDoubleClickSwitchesTheShape) {
+    Open(sim::DemoRig());
+    sampler = std::make_unique<monitor::SampleLoop>(*dialog, settings, store, actions, clock);
+    window->AttachSampler(*sampler);
+    dialog->ShowPage(tuning::kPageMonitor);
+    window->Render();
+    sampler->SampleTick();
+    qt::FanCurveView* view = window->fanCurve();
+    ASSERT_TRUE(view && view->isVisibleTo(window.get()));
+    ASSERT_GT(view->height(), 100);
+    monitor::CLineChartCtrl& curve = sampler->curve();
+
+    // Zigzag: the step leaves the first point level; smooth: it rises straight to the second.
+    const auto marks = curve.PointMarks();
+    const QPoint step((marks[0].x + marks[1].x) / 2, marks[0].y);
+    const QColor cyan(29, 255, 255);
+    QImage image = view->grab().toImage();
+    EXPECT_EQ(image.pixelColor(marks[2].x, marks[2].y), cyan);
+    EXPECT_EQ(image.pixelColor(step), cyan);
+    // The band is dotted: some of its row in its colour, not all.
+    const int bandY = curve.BandY(curve.fanMax());
+    int dots = 0;
+    for (int x = curve.plot().left; x < curve.plot().right; ++x) dots += image.pixelColor(x, bandY) == QColor(128, 128, 0);
+    EXPECT_GT(dots, 5);
+    EXPECT_LT(dots, (curve.plot().right - curve.plot().left) * 3 / 4);
+
+    QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(step), view->mapToGlobal(QPointF(step)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &click);
+    EXPECT_EQ(curve.shape(), monitor::kShapeSmooth);
+    image = view->grab().toImage();
+    EXPECT_NE(image.pixelColor(step), cyan);
+
+    // The curve switch beside the fan slider hands the fan to this curve for the current GPU.
+    dialog->ShowPage(tuning::kPageOverclock);
+    window->Render();
+    Button(dialog->buttons.curveSwitch)->click();
+    EXPECT_EQ(gpus->uiFlag(kPascal), 1);
 }
 
 TEST_F(MainWindowTest, EveryImageTheWindowDrawsIsInTheSkinAtBothScales) {

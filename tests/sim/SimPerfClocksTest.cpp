@@ -158,21 +158,5 @@ TEST_F(SimPerfClocks, BadWritesAreRefusedWithoutChangingAnything) {
     EXPECT_EQ(driver_->sim().CallsTo(GPU_SetPerfClocks).size(), 5u);
 }
 
-TEST_F(SimPerfClocks, WriteIsLoggedWithWhatReachedTheGpu) {
-    Start(DemoRig());
-    auto table = Read(1, nullptr, 1);
-    LegacyPerfDomain* memory = DomainIn(table->levels[1], kClockDomainMemory);
-    ASSERT_NE(memory, nullptr);
-    memory->frequencyKhz = 3000000;
-    memory->flags = 1;
-    driver_->sim().ClearCalls();
-    ASSERT_EQ(Write(1, *table, 1), OK);
-    std::vector<CallRecord> calls = driver_->sim().CallsTo(GPU_SetPerfClocks);
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].gpu, 1);
-    EXPECT_EQ(calls[0].status, OK);
-    EXPECT_EQ(calls[0].args, (std::vector<int64_t>{1, kLegacyPerfClocksVer, kClockDomainMemory, 3000000}));
-}
-
 }  // namespace
 }  // namespace vx::sim
