@@ -269,6 +269,7 @@ int RunApplication(int argc, char** argv) {
                           QString::fromStdString(application.fonts().FamilyFor("DS-Digital"))};
         auto* view = new MainWindow(*dialog, ReadGpuIdentities(*dialog), fonts);
         mainView = view;
+        view->AttachProfileSlots(*profileSlots);
         host->SetContent(view);
         tuning::CCorvaneHDDlg* controller = dialog.get();
         HostWindow* frame = host.get();

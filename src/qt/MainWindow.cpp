@@ -1,5 +1,7 @@
 #include "qt/MainWindow.h"
 
+#include "qt/ProfileWindow.h"
+
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -348,6 +350,7 @@ QWidget* MainWindow::BuildFooter() {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(10);
     row->addStretch(1);
+    footerRow_ = row;
     row->addWidget(Bind(dialog_.buttons.reset, Style::Caption, "push", Family::Any, "reset",
                         [this] { dialog_.RestoreDefaults(); }));
     row->addWidget(Bind(dialog_.buttons.apply, Style::Caption, "push_accent", Family::Any, "apply",
@@ -426,6 +429,13 @@ void MainWindow::ModelChanged() {
     else
         QMetaObject::invokeMethod(
             this, [this] { Render(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::AttachProfileSlots(tuning::ProfileSlots& profileSlots) {
+    if (slotBar_) return;
+    slotBar_ = new ProfileSlotBar(profileSlots);
+    connect(slotBar_, &ProfileSlotBar::slotPressed, this, [this](int, bool) { Render(); });
+    footerRow_->insertWidget(0, slotBar_);
 }
 
 void MainWindow::AttachSampler(monitor::SampleLoop& sampler) {

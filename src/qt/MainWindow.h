@@ -11,14 +11,17 @@
 
 #include "tuning/CCorvaneHDDlg.h"
 
+class QHBoxLayout;
 class QLabel;
 class QVBoxLayout;
 
 namespace vx::monitor { class SampleLoop; }
+namespace vx::tuning { class ProfileSlots; }
 
 namespace vx::qt {
 
 class FanCurveView;
+class ProfileSlotBar;
 class SkinnedButton;
 class SkinnedSlider;
 
@@ -52,6 +55,8 @@ public:
     void AttachSampler(monitor::SampleLoop& sampler);
     /// After each sample: only the live values and the fan curve change.
     void SampleTaken();
+    /// Shows the ten profile slot buttons in the footer; `profileSlots` must outlive the window.
+    void AttachProfileSlots(tuning::ProfileSlots& profileSlots);
 
     /// The first widget bound to a model (tests, screenshots).
     SkinnedSlider* SliderFor(const ui::CCVSlider& model) const;
@@ -125,6 +130,8 @@ private:
     std::map<int, QLabel*> infoValues_;  // by message row of the field's label
     std::vector<MonitorTile> monitorTiles_;
     FanCurveView* fanCurve_ = nullptr;
+    QHBoxLayout* footerRow_ = nullptr;
+    ProfileSlotBar* slotBar_ = nullptr;
     monitor::SampleLoop* sampler_ = nullptr;
     bool rendering_ = false;
 };

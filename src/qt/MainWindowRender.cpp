@@ -5,6 +5,8 @@
 #include "app/CMultiLangSupp.h"
 #include "monitor/SampleLoop.h"
 #include "qt/MainWindow.h"
+
+#include "qt/ProfileWindow.h"
 #include "qt/SkinnedButton.h"
 #include "qt/SkinnedSlider.h"
 
@@ -90,6 +92,7 @@ void MainWindow::Render() {
     workModeRow_->setVisible(anyMode);
     RenderInfo();
     RenderMonitor();
+    if (slotBar_) slotBar_->Render();  // RESET gives the slots their plain look
     rendering_ = false;
 }
 
