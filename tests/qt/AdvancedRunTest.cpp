@@ -5,6 +5,7 @@
 #include <csignal>
 
 #include "support/ChildProcess.h"
+#include "support/CleanHome.h"
 #include "support/TempDir.h"
 
 namespace vx::test {
@@ -12,21 +13,10 @@ namespace {
 
 class AdvancedRunTest : public ::testing::Test {
 protected:
-    std::map<std::string, std::string> Env() const {
-        return {{"HOME", home_.path().string()},
-                {"XDG_CONFIG_HOME", (home_.path() / "config").string()},
-                {"XDG_DATA_HOME", (home_.path() / "data").string()},
-                {"XDG_RUNTIME_DIR", (home_.path() / "run").string()},
-                {"QT_QPA_PLATFORM", "offscreen"},
-                {"PATH", "/usr/bin:/bin"}};
-    }
-    std::filesystem::path OutDir(const std::string& name) const {
-        const auto dir = home_.path() / "out" / name;
-        std::filesystem::create_directories(dir);
-        return dir;
-    }
+    std::map<std::string, std::string> Env() const { return home_.Env(true); }
+    std::filesystem::path OutDir(const std::string& name) const { return home_.OutDir(name); }
 
-    TempDir home_;
+    CleanHome home_;
 };
 
 TEST_F(AdvancedRunTest, FirstCopyOpensItAndALaterCopyHandsTheRequestOver) {

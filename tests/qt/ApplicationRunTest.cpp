@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "support/ChildProcess.h"
+#include "support/CleanHome.h"
 #include "support/TempDir.h"
 
 namespace vx::test {
@@ -13,20 +14,10 @@ namespace {
 
 class ApplicationRunTest : public ::testing::Test {
 protected:
-    std::map<std::string, std::string> Env() const {
-        return {{"HOME", home_.path().string()},
-                {"XDG_CONFIG_HOME", (home_.path() / "config").string()},
-                {"XDG_DATA_HOME", (home_.path() / "data").string()},
-                {"XDG_RUNTIME_DIR", (home_.path() / "run").string()},
-                {"PATH", "/usr/bin:/bin"}};
-    }
-    std::filesystem::path OutDir(const std::string& name) const {
-        const auto dir = home_.path() / "out" / name;
-        std::filesystem::create_directories(dir);
-        return dir;
-    }
+    std::map<std::string, std::string> Env() const { return home_.Env(false); }
+    std::filesystem::path OutDir(const std::string& name) const { return home_.OutDir(name); }
 
-    TempDir home_;
+    CleanHome home_;
 };
 
 TEST_F(ApplicationRunTest, HeadlessPrintsEveryGpuAndEndsCleanlyOnTerminationSignals) {

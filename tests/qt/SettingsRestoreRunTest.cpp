@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/ChildProcess.h"
+#include "support/CleanHome.h"
 #include "support/TempDir.h"
 
 namespace vx::test {
@@ -21,19 +22,9 @@ protected:
         TempDir::WriteFile(rigPath_, rig);
     }
 
-    std::map<std::string, std::string> Env() const {
-        return {{"HOME", home_.path().string()},
-                {"XDG_CONFIG_HOME", (home_.path() / "config").string()},
-                {"XDG_DATA_HOME", (home_.path() / "data").string()},
-                {"XDG_RUNTIME_DIR", (home_.path() / "run").string()},
-                {"QT_QPA_PLATFORM", "offscreen"},
-                {"PATH", "/usr/bin:/bin"}};
-    }
-
     // Runs the program with the startup switch; its exit status, -1 when it stayed up.
     int RunOnlyApplySettings(const std::string& name, std::string* out = nullptr) {
-        const auto outDir = home_.path() / "out" / name;
-        std::filesystem::create_directories(outDir);
+        const auto outDir = OutDir(name);
         ChildProcess app(VX_APP_BINARY,
                          {"--simulate=" + rigPath_.string(), "--data-dir", dataDir_.string(), "OnlyApplySettings"},
                          Env(), outDir);
@@ -56,9 +47,12 @@ protected:
         return state.find(entry) != std::string::npos;
     }
 
-    TempDir home_;
-    std::filesystem::path rigPath_ = home_ / "rig" / "demo.json";
-    std::filesystem::path dataDir_ = home_ / "program";
+    std::map<std::string, std::string> Env() const { return home_.Env(true); }
+    std::filesystem::path OutDir(const std::string& name) const { return home_.OutDir(name); }
+
+    CleanHome home_;
+    std::filesystem::path rigPath_ = home_.path() / "rig" / "demo.json";
+    std::filesystem::path dataDir_ = home_.path() / "program";
 };
 
 TEST_F(SettingsRestoreRunTest, OnlyApplySettingsPutsTheSavedValuesBackAndLeavesWithoutAWindow) {
