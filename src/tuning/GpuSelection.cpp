@@ -22,9 +22,10 @@ std::string Decimal(long long value) {
 
 // 41091 shows as "410.91".
 std::string DriverVersionText(uint32_t version) {
-    std::string text = Decimal(version);
-    if (text.size() > 2) text.insert(text.size() - 2, ".");
-    return text;
+    const std::string text = Decimal(version);
+    if (text.size() <= 2) return text;
+    const std::size_t split = text.size() - 2;
+    return text.substr(0, split) + "." + text.substr(split);
 }
 
 bool IsWorkMode(int32_t level) { return level == kWorkMode2D || level == kWorkMode3DPerf || level == kWorkMode3DLow; }
