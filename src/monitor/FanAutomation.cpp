@@ -8,7 +8,6 @@
 namespace vx::monitor {
 namespace {
 
-constexpr int32_t kOk = 0;
 constexpr int32_t kFull = 100;
 constexpr int32_t kHoldCeilingC = 85;  // at or below it a fan held at 100 % may step down
 
@@ -16,7 +15,7 @@ constexpr int32_t kHoldCeilingC = 85;  // at or below it a fan held at 100 % may
 // The level is held inside the cooler's range, which the driver would otherwise refuse.
 int32_t CoolerLevel(GpuAccess& gpu, uint8_t index, int32_t percent) {
     int32_t maximum = 0, minimum = 0;
-    if (gpu.GetFanLevelRange(index, maximum, minimum) != kOk || maximum <= 0 || minimum > maximum) return percent;
+    if (gpu.GetFanLevelRange(index, maximum, minimum) != nvapi::OK || maximum <= 0 || minimum > maximum) return percent;
     int32_t level = percent;
     if (gpu.fanAccessKind(index) == kFanRpmController)
         level = static_cast<int32_t>(int64_t{percent} * maximum / kFull);
@@ -120,7 +119,7 @@ void FanAutomation::ApplyFanAssociation(int gpu) {
     }
     // Through the driver's own fan path, to this GPU alone.
     const int32_t level = CoolerLevel(access, index, AssociatedLevel(live.temperature));
-    if (access.SetCoolerLevel(index, &level) == kOk) live.fanPercent = level;
+    if (access.SetCoolerLevel(index, &level) == nvapi::OK) live.fanPercent = level;
 }
 
 std::optional<int32_t> FanAutomation::CurveLevel(const CLineChartCtrl::Points& points, int32_t shape,
@@ -170,18 +169,18 @@ std::optional<int32_t> FanAutomation::ReadFanPercent(GpuAccess& gpu, uint8_t ind
     case kFanDriverCooler: {
         int32_t mode = 0;
         gpu.GetFanMode(index, mode);  // refreshes the level the percent read reports
-        if (gpu.GetFanSpeed(index, value, false) != kOk) return std::nullopt;
+        if (gpu.GetFanSpeed(index, value, false) != nvapi::OK) return std::nullopt;
         return value;
     }
     case kFanRpmController: {
         int32_t maximum = 0, minimum = 0;
-        if (gpu.GetFanSpeed(index, value, true) != kOk || gpu.GetFanLevelRange(index, maximum, minimum) != kOk ||
+        if (gpu.GetFanSpeed(index, value, true) != nvapi::OK || gpu.GetFanLevelRange(index, maximum, minimum) != nvapi::OK ||
             maximum <= 0)
             return std::nullopt;
         return static_cast<int32_t>(int64_t{value} * kFull / maximum);
     }
     default:
-        if (gpu.GetFanSpeed(index, value, false) != kOk) return std::nullopt;
+        if (gpu.GetFanSpeed(index, value, false) != nvapi::OK) return std::nullopt;
         return value;
     }
 }

@@ -19,7 +19,6 @@
 namespace vx::monitor {
 namespace {
 
-constexpr int32_t kOk = 0;
 constexpr int kTextProductName = 0;
 constexpr int kTextTemperatureTooHigh = 5;  // "GPU %d temperature is too high!!!\n"
 constexpr int kSensorSlotA = 0;             // the RPM fan controller carries sensor a
@@ -36,7 +35,7 @@ uint16_t DeviceId(GpuAccess& gpu, uint8_t index) {
 // The current legacy level kind, 0 when it cannot be read.
 int32_t LegacyKind(GpuAccess& gpu, uint8_t index) {
     int32_t graphics = 0, processor = 0, memory = 0, kind = 0;
-    return gpu.GetLegacyCurrentClocks(index, graphics, processor, memory, kind) == kOk ? kind : 0;
+    return gpu.GetLegacyCurrentClocks(index, graphics, processor, memory, kind) == nvapi::OK ? kind : 0;
 }
 
 // Kinds 1 and 2 report RPM only while their tach answers; the RPM controller always does.
@@ -131,7 +130,7 @@ void SampleLoop::FirstPass(int gpu) {
     const auto index = static_cast<uint8_t>(gpu);
     nvapi::DynamicPstatesInfo utilization{};
     utilization.version = nvapi::kDynamicPstatesInfoVer;
-    if (access.GetUtilization(index, utilization) == kOk)
+    if (access.GetUtilization(index, utilization) == nvapi::OK)
         dialog_.record(gpu).live.loadPercent = telemetry::LoadPercent(utilization);
 
     EstimatePower(gpu);
@@ -147,7 +146,7 @@ void SampleLoop::UpdateClockLabels(int gpu) {
     const int32_t status = access.GetLegacyClockRange(index, range, dialog_.record(gpu).workMode);
     access.RefreshHandlesOnStatus(status);  // stale handles: the driver restarted
     const GpuRecord* record = access.Record(index);
-    if (status != kOk || !record) {
+    if (status != nvapi::OK || !record) {
         labels_.graphicsClock = labels_.memoryClock = labels_.processorClock = ValueLabel{};
         return;
     }
@@ -165,8 +164,8 @@ void SampleLoop::EstimatePower(int gpu) {
         powerValid_[static_cast<std::size_t>(gpu)] = true;
         std::optional<float> a, b;
         float value = 0.0f;
-        if (access.ReadControllerSensorA(index, value) == kOk) a = value;
-        if (access.ReadControllerSensorB(index, value) == kOk) b = value;
+        if (access.ReadControllerSensorA(index, value) == nvapi::OK) a = value;
+        if (access.ReadControllerSensorB(index, value) == nvapi::OK) b = value;
         const auto watts =
             power_.SensorPairSample(a, b, [&] { return LegacyKind(access, index) == kLegacyKind2D; });
         if (watts) {
@@ -183,7 +182,7 @@ void SampleLoop::EstimatePower(int gpu) {
         if (!access.IsCardDevicePresent(index, slot)) continue;
         regulators = true;
         uint16_t count = 0;
-        if (access.ReadMonitorWord(index, slot, count) == kOk) counts[page] = count;
+        if (access.ReadMonitorWord(index, slot, count) == nvapi::OK) counts[page] = count;
     }
     if (regulators) {
         live.boardPower = BoardPowerEstimator::RegulatorWatts(counts, DeviceId(access, index), [&] {
@@ -198,7 +197,7 @@ void SampleLoop::ReadTemperature(int gpu, bool current) {
     tuning::LiveFields& live = dialog_.record(gpu).live;
     live.temperature = -1;
     int32_t celsius = 0;
-    if (access.GetTemperature(static_cast<uint8_t>(gpu), celsius) != kOk) return;
+    if (access.GetTemperature(static_cast<uint8_t>(gpu), celsius) != nvapi::OK) return;
     live.temperature = celsius;
     if (hooks_.writeTemperature) hooks_.writeTemperature(gpu, celsius);
 
@@ -250,7 +249,7 @@ void SampleLoop::ReadFan(int gpu, bool current) {
         access.GetFanMode(index, mode);  // refreshes the level the percent read reports
     }
     if (access.fanAccessKind(index) != kFanNotControllable) status = access.GetFanSpeed(index, value, rpm);
-    if (status != kOk) {
+    if (status != nvapi::OK) {
         live.fanPercent = -1;
         live.fanRpm = -1;
         if (current) labels_.fanOutOfRange = false;
@@ -272,11 +271,11 @@ void SampleLoop::ReadFan(int gpu, bool current) {
         outOfRange = value < minimum || value > maximum;
         int32_t tach = 0;
         const bool tachRead = access.fanAccessKind(index) == kFanDriverCooler &&
-                              access.GetFanSpeed(index, tach, true) == kOk;
+                              access.GetFanSpeed(index, tach, true) == nvapi::OK;
         live.fanRpm = tachRead ? tach : -1;
     } else {
         int32_t percent = 0;
-        if (access.GetFanSpeed(index, percent, false) == kOk) {
+        if (access.GetFanSpeed(index, percent, false) == nvapi::OK) {
             outOfRange = percent < minimum || percent > maximum;
             live.fanPercent = percent;
             live.fanRpm = value;
@@ -298,7 +297,7 @@ void SampleLoop::ReadVoltage(int gpu, bool current) {
     const auto index = static_cast<uint8_t>(gpu);
     tuning::GpuTuningRecord& record = dialog_.record(gpu);
     double volts = 0.0;
-    if (access.ReadLegacyCoreVoltage(index, volts) == kOk && std::isfinite(volts)) {
+    if (access.ReadLegacyCoreVoltage(index, volts) == nvapi::OK && std::isfinite(volts)) {
         const double millivolts = volts * 1000.0;
         if (current) {
             const bool outside = millivolts < 0.0 || millivolts > kMaxShownMv;
@@ -322,14 +321,14 @@ void SampleLoop::SecondPass(int gpu) {
     int32_t graphics = 0, processor = 0, memory = 0, kind = 0;
     const int32_t levelStatus = access.GetLegacyCurrentClocks(index, graphics, processor, memory, kind);
     const GpuRecord* gpuRecord = access.Record(index);
-    if (levelStatus != kOk || !gpuRecord) {
+    if (levelStatus != nvapi::OK || !gpuRecord) {
         live.graphicsClock = live.processorClock = live.memoryClock = -1;
     } else {
         const bool fromFrequencies = gpuRecord->usesPstates20() || gpuRecord->usesVfPoints();
         auto mhz = [&](uint32_t domain, int32_t legacyKhz) -> int32_t {
             if (!fromFrequencies) return legacyKhz / 1000;
             const auto& entry = clocks.domains[domain];
-            return clockStatus == kOk && (entry.flags & 1u) ? telemetry::KhzToMhz(entry.frequencyKhz) : -1;
+            return clockStatus == nvapi::OK && (entry.flags & 1u) ? telemetry::KhzToMhz(entry.frequencyKhz) : -1;
         };
         if (gpuRecord->hasGraphicsDomain) live.graphicsClock = mhz(nvapi::kClockDomainGraphics, graphics);
         if (gpuRecord->hasProcessorDomain) live.processorClock = mhz(nvapi::kClockDomainProcessor, processor);
@@ -338,7 +337,7 @@ void SampleLoop::SecondPass(int gpu) {
         if (gpuRecord->usesVfPoints()) {
             uint32_t microvolts = 0;
             live.coreVoltage =
-                access.GetCoreVoltageUv(index, microvolts) == kOk ? telemetry::UvToMv(microvolts) : -1;
+                access.GetCoreVoltageUv(index, microvolts) == nvapi::OK ? telemetry::UvToMv(microvolts) : -1;
         }
     }
 

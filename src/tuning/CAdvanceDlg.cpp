@@ -13,7 +13,6 @@
 namespace vx::tuning {
 namespace {
 
-constexpr int32_t kOk = 0;
 // Every button and the readings act on the first GPU, whatever GPU the main dialog shows.
 constexpr uint8_t kTargetGpu = 0;
 
@@ -92,7 +91,7 @@ void CAdvanceDlg::OnInitDialog() {
 
 void CAdvanceDlg::ReadPowerRange(uint8_t gpu) {
     nvapi::PowerPoliciesInfo info{};
-    powerKnown_ = gpu_.GetPowerPoliciesInfo(gpu, info) == kOk && info.valid != 0 && info.count > 0;
+    powerKnown_ = gpu_.GetPowerPoliciesInfo(gpu, info) == nvapi::OK && info.valid != 0 && info.count > 0;
     // Without a range the trackbar would sit at 0 and its Apply would ask for a 0 % target.
     controls.powerTarget.EnableWindow(powerKnown_);
     controls.applyPower.enabled = powerKnown_;
@@ -109,7 +108,7 @@ void CAdvanceDlg::ReadOffsetRanges(uint8_t gpu) {
     controls.graphicsOffset.SetRange(-advance::kClockOffsetLimitKhz, advance::kClockOffsetLimitKhz);
     controls.memoryOffset.SetRange(-advance::kClockOffsetLimitKhz, advance::kClockOffsetLimitKhz);
     nvapi::Pstates20Info table{};
-    if (gpu_.GetPstates20(gpu, table) != kOk) {
+    if (gpu_.GetPstates20(gpu, table) != nvapi::OK) {
         controls.voltageOffset.SetRange(0, 0);
         return;
     }
@@ -215,7 +214,7 @@ void CAdvanceDlg::OnTimer() {
 void CAdvanceDlg::ReadClocks() {
     const int view = controls.clockView.HasSelection() ? controls.clockView.selection : 0;
     nvapi::ClockFrequencies clocks = telemetry::ClockRequest(static_cast<nvapi::ClockType>(view));
-    if (gpu_.GetClockFrequencies(kTargetGpu, clocks) != kOk) return;
+    if (gpu_.GetClockFrequencies(kTargetGpu, clocks) != nvapi::OK) return;
     // A domain the GPU does not report (no processor clock on newer boards) shows nothing
     // rather than a made-up 0MHz.
     auto show = [&](ui::TextControl& box, uint32_t domain) {
@@ -229,14 +228,14 @@ void CAdvanceDlg::ReadClocks() {
 
 void CAdvanceDlg::ReadStatus() {
     uint32_t pstate = 0;
-    if (gpu_.GetCurrentPstate(kTargetGpu, pstate) == kOk)
+    if (gpu_.GetCurrentPstate(kTargetGpu, pstate) == nvapi::OK)
         controls.pstateReading.text = Format("P%d", static_cast<int>(pstate));
 
     nvapi::PowerTopologyInfo topology{};
     topology.version = nvapi::kPowerTopologyInfoVer;
-    if (gpu_.GetPowerTopologyInfo(kTargetGpu, topology) == kOk && topology.flags != 0) {
+    if (gpu_.GetPowerTopologyInfo(kTargetGpu, topology) == nvapi::OK && topology.flags != 0) {
         nvapi::PowerTopologyStatus power = telemetry::PowerStatusRequest(topology);
-        if (gpu_.GetPowerTopologyStatus(kTargetGpu, power) == kOk) {
+        if (gpu_.GetPowerTopologyStatus(kTargetGpu, power) == nvapi::OK) {
             const uint32_t count = power.count <= nvapi::kMaxPowerTopologyEntries ? power.count : 0;
             for (uint32_t i = 0; i < count; ++i)
                 if (power.entries[i].channelId == nvapi::kPowerChannelTotalGpu) {
@@ -250,7 +249,7 @@ void CAdvanceDlg::ReadStatus() {
     target.version = nvapi::kPowerPoliciesStatusVer;
     target.count = 1;
     target.entries[0].policyId = nvapi::kPowerPolicyTotalGpu;
-    if (gpu_.GetPowerPoliciesStatus(kTargetGpu, target) == kOk) {
+    if (gpu_.GetPowerPoliciesStatus(kTargetGpu, target) == nvapi::OK) {
         lastPowerTarget_ = static_cast<int32_t>(target.entries[0].powerLimit);
         controls.powerTargetReading.text = Format("%d", *lastPowerTarget_);
     }
@@ -258,10 +257,10 @@ void CAdvanceDlg::ReadStatus() {
     uint32_t microvolts = 0;
     const int32_t voltage = gpu_.usesVfPoints(kTargetGpu) ? gpu_.GetCoreVoltageUv(kTargetGpu, microvolts)
                                                            : gpu_.GetCoreVoltageDomainUv(kTargetGpu, microvolts);
-    if (voltage == kOk) controls.voltageReading.text = Format("%d", static_cast<int32_t>(microvolts));
+    if (voltage == nvapi::OK) controls.voltageReading.text = Format("%d", static_cast<int32_t>(microvolts));
 
     int32_t celsius = 0;
-    if (gpu_.GetTemperature(kTargetGpu, celsius) == kOk) controls.temperatureReading.text = Format("%d C", celsius);
+    if (gpu_.GetTemperature(kTargetGpu, celsius) == nvapi::OK) controls.temperatureReading.text = Format("%d C", celsius);
 }
 
 void CAdvanceDlg::Changed() {

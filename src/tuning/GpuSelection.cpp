@@ -10,19 +10,11 @@
 namespace vx::tuning {
 namespace {
 
-constexpr int32_t kOk = 0;
-constexpr int32_t kBadIndex = -5;  // the driver's invalid-argument status
 constexpr int32_t kOverVoltageButtonMinUv = 50001;
-
-std::string Decimal(long long value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld", value);
-    return text;
-}
 
 // 41091 shows as "410.91".
 std::string DriverVersionText(uint32_t version) {
-    const std::string text = Decimal(version);
+    const std::string text = std::to_string(version);
     if (text.size() <= 2) return text;
     const std::size_t split = text.size() - 2;
     return text.substr(0, split) + "." + text.substr(split);
@@ -86,7 +78,7 @@ void CCorvaneHDDlg::SelectGpu(int index) {
 }
 
 int32_t CCorvaneHDDlg::SelectGpu(int index, bool readLive) {
-    if (index < 0 || index >= gpuCount()) return kBadIndex;
+    if (index < 0 || index >= gpuCount()) return nvapi::INVALID_ARGUMENT;
     const auto g = static_cast<uint8_t>(index);
     {
         auto lock = LockHardware();
@@ -99,9 +91,9 @@ int32_t CCorvaneHDDlg::SelectGpu(int index, bool readLive) {
         GpuTexts& text = texts_[g];
         uint32_t version = 0;
         std::string branch;
-        if (gpu_.GetDriverVersion(version, branch) == kOk) text.driverVersion = DriverVersionText(version);
+        if (gpu_.GetDriverVersion(version, branch) == nvapi::OK) text.driverVersion = DriverVersionText(version);
         uint32_t dedicatedKb = 0;
-        if (gpu_.GetMemoryInfo(dedicatedKb) == kOk) text.memorySize = Decimal(dedicatedKb >> 10);
+        if (gpu_.GetMemoryInfo(dedicatedKb) == nvapi::OK) text.memorySize = std::to_string(dedicatedKb >> 10);
 
         // 3. Work mode: the level the GPU runs now on the first selection, else the stored one.
         for (std::size_t b = 0; b < buttons.workMode.size(); ++b) {
@@ -139,14 +131,14 @@ int32_t CCorvaneHDDlg::SelectGpu(int index, bool readLive) {
     }
     // 16.
     Changed();
-    return kOk;
+    return nvapi::OK;
 }
 
 int32_t CCorvaneHDDlg::SelectWorkMode(int32_t level) {
-    int32_t status = kOk;
+    int32_t status = nvapi::OK;
     {
         auto lock = LockHardware();
-        if (currentGpu_ < 0) return kBadIndex;
+        if (currentGpu_ < 0) return nvapi::INVALID_ARGUMENT;
         status = FillWorkMode(level);
         selectedWorkMode_ = level;
         CheckWorkModeButton(level);
@@ -156,7 +148,7 @@ int32_t CCorvaneHDDlg::SelectWorkMode(int32_t level) {
 }
 
 int32_t CCorvaneHDDlg::FillWorkMode(int32_t level) {
-    if (currentGpu_ < 0 || currentGpu_ >= gpuCount()) return kBadIndex;
+    if (currentGpu_ < 0 || currentGpu_ >= gpuCount()) return nvapi::INVALID_ARGUMENT;
     const auto g = static_cast<uint8_t>(currentGpu_);
     GpuTuningRecord& record = records_[g];
 
@@ -164,7 +156,7 @@ int32_t CCorvaneHDDlg::FillWorkMode(int32_t level) {
     record.workMode = level;
     LegacyClockRange range;
     const int32_t status = gpu_.GetLegacyClockRange(g, range, level);
-    if (status != kOk) return status;
+    if (status != nvapi::OK) return status;
 
     // 2. One slider per clock domain the GPU has; Unlock widens the range.
     const bool unlockMax = buttons.unlockMax.IsChecked();
@@ -189,7 +181,7 @@ int32_t CCorvaneHDDlg::FillWorkMode(int32_t level) {
         Pstates20VoltageRange(DeviceId(gpu_, g), minimum, maximum);
         sliders.gpuVoltage.EnableWindow(true);
         sliders.gpuVoltage.SetRange(minimum, maximum);
-        if (gpu_.GetPstates20(g, keptPstates20_) == kOk) sliders.gpuVoltage.SetPos(PstateVoltageMv(level));
+        if (gpu_.GetPstates20(g, keptPstates20_) == nvapi::OK) sliders.gpuVoltage.SetPos(PstateVoltageMv(level));
     }
 
     // 4. Slot-2 controller: levels 1 and 2 only, in mV.
@@ -197,7 +189,7 @@ int32_t CCorvaneHDDlg::FillWorkMode(int32_t level) {
         const bool voltageLevel = level == kWorkMode2D || level == kWorkMode3DPerf;
         sliders.gpuVoltage.EnableWindow(voltageLevel);
         int32_t low = 0, high = 0;
-        if (voltageLevel && gpu_.GetVoltageCodeRangeA(g, low, high, level) == kOk) {
+        if (voltageLevel && gpu_.GetVoltageCodeRangeA(g, low, high, level) == nvapi::OK) {
             const int32_t lowMv = CodeToMv(gpu_, low), highMv = CodeToMv(gpu_, high);
             if (lowMv >= 0 && highMv >= 0) {
                 record.voltageLow = lowMv;
@@ -206,13 +198,13 @@ int32_t CCorvaneHDDlg::FillWorkMode(int32_t level) {
             }
             uint8_t code = 0;
             const uint8_t reg = gpu_.LegacyVoltageRegister(g, level);
-            if (reg != 0 && gpu_.GetVoltageSlot2(g, reg, code) == kOk) {
+            if (reg != 0 && gpu_.GetVoltageSlot2(g, reg, code) == nvapi::OK) {
                 const int32_t mv = CodeToMv(gpu_, code);
                 if (mv >= 0) sliders.gpuVoltage.SetPos(mv);
             }
         }
     }
-    return kOk;
+    return nvapi::OK;
 }
 
 void CCorvaneHDDlg::FillRecordsFromHardware() {
@@ -221,7 +213,7 @@ void CCorvaneHDDlg::FillRecordsFromHardware() {
         const auto g = static_cast<uint8_t>(i);
         GpuTuningRecord& record = records_[g];
         int32_t graphics = 0, processor = 0, memory = 0, kind = 0;
-        if (gpu_.GetLegacyCurrentClocks(g, graphics, processor, memory, kind) == kOk && IsWorkMode(kind))
+        if (gpu_.GetLegacyCurrentClocks(g, graphics, processor, memory, kind) == nvapi::OK && IsWorkMode(kind))
             record.workMode = kind;
         const struct {
             bool has;
@@ -232,7 +224,7 @@ void CCorvaneHDDlg::FillRecordsFromHardware() {
         for (const auto& entry : levels) {
             if (!entry.has) continue;
             LegacyClockRange range;
-            if (gpu_.GetLegacyClockRange(g, range, entry.level) != kOk) continue;
+            if (gpu_.GetLegacyClockRange(g, range, entry.level) != nvapi::OK) continue;
             const auto at = static_cast<std::size_t>(entry.level);
             record.coreClockTargets[at] = range.graphics.frequency;
             record.shaderClockTargets[at] = range.processor.frequency;
@@ -243,7 +235,7 @@ void CCorvaneHDDlg::FillRecordsFromHardware() {
             for (int32_t level : {kWorkMode2D, kWorkMode3DPerf}) {
                 const uint8_t reg = gpu_.LegacyVoltageRegister(g, level);
                 uint8_t code = 0;
-                if (reg == 0 || gpu_.GetVoltageSlot2(g, reg, code) != kOk) continue;
+                if (reg == 0 || gpu_.GetVoltageSlot2(g, reg, code) != nvapi::OK) continue;
                 const int32_t mv = CodeToMv(gpu_, code);
                 if (mv >= 0 && (level == record.workMode || record.voltage == 0)) record.voltage = mv;
             }
@@ -257,7 +249,7 @@ void CCorvaneHDDlg::FillFanSlider(uint8_t g, bool readLive) {
     fanRangeMax_ = 100;
     if (controllable) {
         int32_t maximum = 0, minimum = 0;
-        if (gpu_.GetFanLevelRange(g, maximum, minimum) == kOk && maximum > 0 && minimum >= 0 && minimum <= maximum) {
+        if (gpu_.GetFanLevelRange(g, maximum, minimum) == nvapi::OK && maximum > 0 && minimum >= 0 && minimum <= maximum) {
             fanRangeMin_ = minimum;
             fanRangeMax_ = maximum;
         }
@@ -275,7 +267,7 @@ void CCorvaneHDDlg::FillFanSlider(uint8_t g, bool readLive) {
     int32_t mode = 0, level = 10;
     if (controllable) {
         gpu_.GetFanMode(g, mode);
-        if (gpu_.GetFanSpeed(g, level, false) != kOk) level = 10;
+        if (gpu_.GetFanSpeed(g, level, false) != nvapi::OK) level = 10;
     }
     sliders.fanSpeed.SetPos(level);
     records_[g].fanSpeed = sliders.fanSpeed.GetPos();
@@ -285,7 +277,7 @@ void CCorvaneHDDlg::FillVoltageSliders(uint8_t g, bool readLive) {
     // 5. Regulator A (slot 6, else 12) and the memory voltage (slot 13).
     const int regulatorSlot = gpu_.IsCardDevicePresent(g, 6) ? 6 : gpu_.IsCardDevicePresent(g, 12) ? 12 : -1;
     int32_t low = 0, high = 0;
-    const bool regulator = regulatorSlot > 0 && gpu_.GetVoltageCodeRangeB(g, low, high) == kOk;
+    const bool regulator = regulatorSlot > 0 && gpu_.GetVoltageCodeRangeB(g, low, high) == nvapi::OK;
     sliders.regulatorA.EnableWindow(regulator);
     if (regulator) sliders.regulatorA.SetRange(low, high);
     const bool memoryVoltage = gpu_.IsCardDevicePresent(g, 13);
@@ -302,7 +294,7 @@ void CCorvaneHDDlg::FillVoltageSliders(uint8_t g, bool readLive) {
     if (gpu_.usesVfPoints(g)) {
         sliders.voltageLock.SetRange(0, 125);
         buttons.voltageLock.SetImage(image::kLockOff);
-        if (gpu_.GetClockBoostLocks(g) == kOk)
+        if (gpu_.GetClockBoostLocks(g) == nvapi::OK)
             sliders.voltageLock.SetPos(static_cast<int32_t>(gpu_.voltageLockUv() / 10000));
     }
 
@@ -311,7 +303,7 @@ void CCorvaneHDDlg::FillVoltageSliders(uint8_t g, bool readLive) {
     const bool pstatePath = gpu_.usesPstates20(g);
     if (!gpu_.IsCardDevicePresent(g, 2)) sliders.gpuVoltage.EnableWindow(onCard || pstatePath);
     if (onCard && !gpu_.IsCardDevicePresent(g, 2)) {
-        if (gpu_.GetVoltageCodeRangeA(g, low, high, kWorkMode2D) == kOk) {
+        if (gpu_.GetVoltageCodeRangeA(g, low, high, kWorkMode2D) == nvapi::OK) {
             const uint16_t id = DeviceId(gpu_, g);
             if (gpu_.IsCardDevicePresent(g, 3) && (id == 0x0DE0 || id == 0x0DE1)) {
                 low = 0;
@@ -320,7 +312,7 @@ void CCorvaneHDDlg::FillVoltageSliders(uint8_t g, bool readLive) {
             sliders.gpuVoltage.SetRange(low, high);
         }
     } else if (pstatePath && !onCard) {
-        if (gpu_.GetPstates20(g, keptPstates20_) == kOk)
+        if (gpu_.GetPstates20(g, keptPstates20_) == nvapi::OK)
             sliders.gpuVoltage.SetPos(PstateVoltageMv(records_[g].workMode));
     }
 
@@ -331,18 +323,18 @@ void CCorvaneHDDlg::FillVoltageSliders(uint8_t g, bool readLive) {
     }
     uint8_t code = 0;
     if (gpu_.IsCardDevicePresent(g, 3)) {
-        if (gpu_.GetVoltageCodeA(g, code) == kOk) sliders.gpuVoltage.SetPos(code);
+        if (gpu_.GetVoltageCodeA(g, code) == nvapi::OK) sliders.gpuVoltage.SetPos(code);
     } else if (gpu_.IsCardDevicePresent(g, 7)) {
-        if (gpu_.GetVoltageSlot7(g, code) == kOk) sliders.gpuVoltage.SetPos(code);
+        if (gpu_.GetVoltageSlot7(g, code) == nvapi::OK) sliders.gpuVoltage.SetPos(code);
     }
     if (regulator) {
         uint8_t reg = regulatorSlot == 6 ? 0x01 : 0x6F;
         uint8_t value = 0;
-        if (gpu_.I2cReadSlot(g, &reg, 1, &value, 1, regulatorSlot) == kOk) sliders.regulatorA.SetPos(value);
+        if (gpu_.I2cReadSlot(g, &reg, 1, &value, 1, regulatorSlot) == nvapi::OK) sliders.regulatorA.SetPos(value);
     }
     if (memoryVoltage) {
         uint8_t value = 0;
-        if (gpu_.GetBoardRegister7A(g, value) == kOk) sliders.memoryVoltage.SetPos(value);
+        if (gpu_.GetBoardRegister7A(g, value) == nvapi::OK) sliders.memoryVoltage.SetPos(value);
     }
     if (onCard) records_[g].voltage = sliders.gpuVoltage.GetPos();
 }
@@ -350,7 +342,7 @@ void CCorvaneHDDlg::FillVoltageSliders(uint8_t g, bool readLive) {
 void CCorvaneHDDlg::FillOffsetsAndTargets(uint8_t g) {
     // 9. Clock offsets of P-state 0.
     nvapi::Pstates20Info table{};
-    const bool tableRead = gpu_.GetPstates20(g, table) == kOk;
+    const bool tableRead = gpu_.GetPstates20(g, table) == nvapi::OK;
     auto fillOffset = [&](ui::CCVSlider& slider, uint32_t domain) {
         const nvapi::Pstates20Clock* clock = tableRead ? Pstate0Clock(table, domain) : nullptr;
         slider.EnableWindow(clock != nullptr);
@@ -363,7 +355,7 @@ void CCorvaneHDDlg::FillOffsetsAndTargets(uint8_t g) {
 
     // 10. Power target.
     nvapi::PowerPoliciesInfo power{};
-    const bool powerRead = gpu_.GetPowerPoliciesInfo(g, power) == kOk && power.count > 0;
+    const bool powerRead = gpu_.GetPowerPoliciesInfo(g, power) == nvapi::OK && power.count > 0;
     const nvapi::PowerPolicyInfoEntry& entry = power.entries[0];
     if (!powerRead || entry.pwrLimitMin >= entry.pwrLimitMax) {
         sliders.powerTarget.EnableWindow(false);
@@ -376,7 +368,7 @@ void CCorvaneHDDlg::FillOffsetsAndTargets(uint8_t g) {
         status.version = nvapi::kPowerPoliciesStatusVer;
         status.count = 1;
         status.entries[0].policyId = entry.policyId;
-        if (gpu_.GetPowerPoliciesStatus(g, status) == kOk)
+        if (gpu_.GetPowerPoliciesStatus(g, status) == nvapi::OK)
             sliders.powerTarget.SetPos(static_cast<int32_t>(status.entries[0].powerLimit / 1000));
     }
 
@@ -386,7 +378,7 @@ void CCorvaneHDDlg::FillOffsetsAndTargets(uint8_t g) {
     // 12. Temperature target of the first thermal policy.
     nvapi::ThermalPoliciesInfo thermal{};
     nvapi::ThermalPoliciesStatus thermalStatus{};
-    const bool thermalRead = gpu_.GetThermalPolicies(g, thermal, thermalStatus) == kOk && thermal.count > 0;
+    const bool thermalRead = gpu_.GetThermalPolicies(g, thermal, thermalStatus) == nvapi::OK && thermal.count > 0;
     const nvapi::ThermalPolicyInfoEntry& limits = thermal.entries[0];
     if (!thermalRead || limits.tempLimitMax <= limits.tempLimitMin) {
         sliders.tempTarget.EnableWindow(false);
@@ -409,7 +401,7 @@ void CCorvaneHDDlg::FillOffsetsAndTargets(uint8_t g) {
 void CCorvaneHDDlg::FillFrameRate() {
     sliders.frameRateTarget.SetRange(0, 255);
     uint32_t stored = 0;
-    if (gpu_.GetFrameRateLimit(stored) == kOk) {
+    if (gpu_.GetFrameRateLimit(stored) == nvapi::OK) {
         // The limiter keeps the written value less the bias; 0 is "off".
         const uint32_t value = stored == 0 ? 0u : stored + nvapi::kDrsFrameRateBias;
         sliders.frameRateTarget.SetPos(value > 255u ? 255 : static_cast<int32_t>(value));
@@ -421,7 +413,7 @@ void CCorvaneHDDlg::FillFrameRate() {
 void CCorvaneHDDlg::FillOverVoltage(uint8_t g) {
     nvapi::Pstates20Info table{};
     // A version-1 table carries no over-voltage block: its count stays 0.
-    if (gpu_.DumpPstates20(g, table) != kOk || table.overVoltage.numVoltages == 0 ||
+    if (gpu_.DumpPstates20(g, table) != nvapi::OK || table.overVoltage.numVoltages == 0 ||
         table.overVoltage.numVoltages > nvapi::kPstates20MaxOverVoltages) {
         sliders.overVoltage.EnableWindow(false);
         buttons.overVoltage.ShowWindow(false);
@@ -445,14 +437,14 @@ void CCorvaneHDDlg::FillVfSliders(uint8_t g) {
     sliders.overVoltPercent.EnableWindow(vf);
     if (!vf) return;
     // The ranges come with the domains, the offsets in force with the points.
-    if (gpu_.ReadVfDomains(g, 0) == kOk && gpu_.ReadVfOffsets(g) == kOk) {
+    if (gpu_.ReadVfDomains(g, 0) == nvapi::OK && gpu_.ReadVfOffsets(g) == nvapi::OK) {
         sliders.gpuVfOffset.SetRange(gpu_.graphicsOffsetMinKhz() / 2000, gpu_.graphicsOffsetMaxKhz() / 2000);
         sliders.gpuVfOffset.SetPos(gpu_.graphicsVfOffsetKhz() / 1000);
         sliders.memVfOffset.SetRange(gpu_.memoryOffsetMinKhz() / 1000, gpu_.memoryOffsetMaxKhz() / 1000);
         sliders.memVfOffset.SetPos(gpu_.memoryVfOffsetKhz() / 1000);
     }
     sliders.overVoltPercent.SetRange(0, 100);
-    if (gpu_.GetOverVoltPercent(g) == kOk) sliders.overVoltPercent.SetPos(gpu_.overVoltPercent());
+    if (gpu_.GetOverVoltPercent(g) == nvapi::OK) sliders.overVoltPercent.SetPos(gpu_.overVoltPercent());
 }
 
 int32_t CCorvaneHDDlg::PstateVoltageMv(int32_t level) const {
@@ -485,8 +477,8 @@ void CCorvaneHDDlg::RefreshFromHardware(bool fromSlot) {
         // Lighting state of the GPU: re-read here by the lighting feature.
         if (gpu_.fanAccessKind(g) != kFanNotControllable) {
             int32_t mode = 0, level = 0;
-            const bool modeRead = gpu_.GetFanMode(g, mode) == kOk;
-            if (gpu_.GetFanSpeed(g, level, false) == kOk) sliders.fanSpeed.SetPos(level);
+            const bool modeRead = gpu_.GetFanMode(g, mode) == nvapi::OK;
+            if (gpu_.GetFanSpeed(g, level, false) == nvapi::OK) sliders.fanSpeed.SetPos(level);
             if (modeRead && mode == GpuAccess::kFanModeAutomatic) {
                 records_[g].fanAutomatic = 1;
             } else if (modeRead && mode == GpuAccess::kFanModeFixed && !fromSlot) {

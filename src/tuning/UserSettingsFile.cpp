@@ -20,7 +20,6 @@ namespace aw = applywrites;
 
 namespace {
 
-constexpr int32_t kOk = 0;
 constexpr int32_t kUnreadFanMode = 255;
 constexpr int32_t kUnreadFanSpeed = 40;
 constexpr int32_t kUnreadAlarmTemperature = 90;
@@ -152,18 +151,18 @@ std::string UserSettingsFile::BuildText() {
         }
 
         int32_t fanMode = 0;
-        if (gpu_.GetFanMode(g, fanMode) != kOk) fanMode = kUnreadFanMode;
+        if (gpu_.GetFanMode(g, fanMode) != nvapi::OK) fanMode = kUnreadFanMode;
         out.Number("FanWorkMode", fanMode);
         if (fanMode != GpuAccess::kFanModeAutomatic) {
             int32_t speed = 0;
-            if (gpu_.GetFanSpeed(g, speed, false) != kOk) speed = kUnreadFanSpeed;
+            if (gpu_.GetFanSpeed(g, speed, false) != nvapi::OK) speed = kUnreadFanSpeed;
             out.Number("FanSpeed", speed);
         }
         if (gpu_.IsCardDevicePresent(g, kFanControllerSlot) && !gpu_.IsCardDevicePresent(g, kCodeVoltageSlot) &&
             gpu_.fanAccessKind(g) == kFanRpmController) {
             uint8_t alarm = 0;
             out.Number("AlarmTemperature",
-                       gpu_.GetAlarmTemperature(g, alarm) == kOk ? alarm : kUnreadAlarmTemperature);
+                       gpu_.GetAlarmTemperature(g, alarm) == nvapi::OK ? alarm : kUnreadAlarmTemperature);
         }
         out.Number("HorizonValue", kept.horizonValue);
         out.Number("VerticalValue", kept.verticalValue);
@@ -177,11 +176,11 @@ std::string UserSettingsFile::BuildText() {
         power.version = nvapi::kPowerPoliciesStatusVer;
         power.count = 1;
         power.entries[0].policyId = nvapi::kPowerPolicyTotalGpu;
-        if (gpu_.GetPowerPoliciesStatus(g, power) == kOk)
+        if (gpu_.GetPowerPoliciesStatus(g, power) == nvapi::OK)
             out.Number("PowerTarget", static_cast<int32_t>(power.entries[0].powerLimit / 1000));
         nvapi::ThermalPoliciesInfo thermal{};
         nvapi::ThermalPoliciesStatus thermalStatus{};
-        if (gpu_.GetThermalPolicies(g, thermal, thermalStatus) == kOk) {
+        if (gpu_.GetThermalPolicies(g, thermal, thermalStatus) == nvapi::OK) {
             // The temperature target is the acoustic policy's; the first entry stands in without it.
             int32_t limit = thermalStatus.entries[0].currentLimit;
             const uint32_t entries = std::min<uint32_t>(thermalStatus.count, nvapi::kMaxThermalPolicies);
@@ -196,11 +195,11 @@ std::string UserSettingsFile::BuildText() {
 
         // Values of another GPU must not be written for this one: 0 when this one has none.
         int32_t graphicsVf = 0, memoryVf = 0, percent = 0;
-        if (gpu_.usesVfPoints(g) && gpu_.ReadVfDomains(g, 0) == kOk && gpu_.ReadVfOffsets(g) == kOk) {
+        if (gpu_.usesVfPoints(g) && gpu_.ReadVfDomains(g, 0) == nvapi::OK && gpu_.ReadVfOffsets(g) == nvapi::OK) {
             graphicsVf = gpu_.graphicsVfOffsetKhz();
             memoryVf = gpu_.memoryVfOffsetKhz();
         }
-        if (gpu_.GetOverVoltPercent(g) == kOk) percent = gpu_.overVoltPercent();
+        if (gpu_.GetOverVoltPercent(g) == nvapi::OK) percent = gpu_.overVoltPercent();
         out.Number("GpuVF", graphicsVf);
         out.Number("MemVF", memoryVf);
         out.Number("PercentOV", percent);
@@ -234,14 +233,14 @@ int32_t UserSettingsFile::ReadLevelVoltage(uint8_t g, int32_t level) {
             gpu_.GetLegacyCurrentClocks(g, graphics, processor, memory, kind);  // learns the registers
         }
         const uint8_t reg = gpu_.LegacyVoltageRegister(g, level);
-        return reg != 0 && gpu_.GetVoltageSlot2(g, reg, code) == kOk ? CodeToMillivolts(code) : 0;
+        return reg != 0 && gpu_.GetVoltageSlot2(g, reg, code) == nvapi::OK ? CodeToMillivolts(code) : 0;
     }
-    if (gpu_.IsCardDevicePresent(g, kCodeVoltageSlot)) return gpu_.GetVoltageCodeA(g, code) == kOk ? code : 0;
+    if (gpu_.IsCardDevicePresent(g, kCodeVoltageSlot)) return gpu_.GetVoltageCodeA(g, code) == nvapi::OK ? code : 0;
     if (gpu_.IsCardDevicePresent(g, kLaterVoltageSlot))
-        return gpu_.GetVoltageSlot7(g, code) == kOk ? CodeToMillivolts(code) : 0;
+        return gpu_.GetVoltageSlot7(g, code) == nvapi::OK ? CodeToMillivolts(code) : 0;
     if (aw::HasOnCardVoltage(gpu_, g) || !gpu_.usesPstates20(g)) return 0;
     auto table = std::make_unique<nvapi::Pstates20Info>();  // 9 KB: off the stack
-    return gpu_.GetPstates20(g, *table) == kOk ? TableVoltageMv(*table, level) : 0;
+    return gpu_.GetPstates20(g, *table) == nvapi::OK ? TableVoltageMv(*table, level) : 0;
 }
 
 int UserSettingsFile::SaveUserSettings(const std::filesystem::path& path) {
@@ -326,7 +325,7 @@ void UserSettingsFile::ApplySection(const CIni& ini, uint8_t g, const std::strin
         }
         nvapi::ThermalPoliciesInfo info{};
         nvapi::ThermalPoliciesStatus status{};
-        if (present[kLastTempTarget] && gpu_.GetThermalPolicies(g, info, status) == kOk)
+        if (present[kLastTempTarget] && gpu_.GetThermalPolicies(g, info, status) == nvapi::OK)
             gpu_.SetThermalLimit(g, nvapi::kThermalPolicyAcoustic, static_cast<float>(last[kLastTempTarget]));
     };
     if (gpu_.usesPstates20(g)) {
@@ -341,7 +340,7 @@ void UserSettingsFile::ApplySection(const CIni& ini, uint8_t g, const std::strin
     if (gpu_.usesVfPoints(g)) {
         writeTargets();
         if (hasGraphicsVf || hasMemoryVf) {
-            if (gpu_.ReadVfDomains(g, 0) == kOk) {
+            if (gpu_.ReadVfDomains(g, 0) == nvapi::OK) {
                 const int firstGraphics = gpu_.vfPointFirstGraphics(), lastGraphics = gpu_.vfPointLastGraphics();
                 const int firstMemory = gpu_.vfPointFirstMemory(), lastMemory = gpu_.vfPointLastMemory();
                 if (hasGraphicsVf)
@@ -387,7 +386,7 @@ void UserSettingsFile::ApplySection(const CIni& ini, uint8_t g, const std::strin
     } else if (last[kLastFanWorkMode] == GpuAccess::kFanModeFixed) {
         int32_t maximum = 0, minimum = 0;
         const int32_t speed = last[kLastFanSpeed];
-        if (gpu_.GetFanLevelRange(g, maximum, minimum) == kOk && speed >= minimum && speed <= maximum) {
+        if (gpu_.GetFanLevelRange(g, maximum, minimum) == nvapi::OK && speed >= minimum && speed <= maximum) {
             gpu_.SetFanLevel(g, speed);
             clock_.SleepMs(kFanSettleMs);
         }
@@ -404,7 +403,7 @@ void UserSettingsFile::ApplyLevelVoltage(uint8_t g, int32_t level, int32_t value
     int32_t low = 0, high = 0;
     if (gpu_.IsCardDevicePresent(g, kLegacyVoltageSlot)) {
         const int32_t code = MillivoltsToCode(value);
-        if (gpu_.GetVoltageCodeRangeA(g, low, high, level) != kOk || code < low || code > high) return;
+        if (gpu_.GetVoltageCodeRangeA(g, low, high, level) != nvapi::OK || code < low || code > high) return;
         if (gpu_.LegacyVoltageRegister(g, level) == 0) {
             int32_t graphics = 0, processor = 0, memory = 0, kind = 0;
             gpu_.GetLegacyCurrentClocks(g, graphics, processor, memory, kind);  // learns the registers
@@ -413,7 +412,7 @@ void UserSettingsFile::ApplyLevelVoltage(uint8_t g, int32_t level, int32_t value
             gpu_.SetVoltageSlot2(g, reg, static_cast<uint8_t>(code));
     } else if (gpu_.IsCardDevicePresent(g, kLaterVoltageSlot) && !gpu_.IsCardDevicePresent(g, kCodeVoltageSlot)) {
         const int32_t code = MillivoltsToCode(value);
-        if (gpu_.GetVoltageCodeRangeA(g, low, high, level) != kOk || code < low || code > high) return;
+        if (gpu_.GetVoltageCodeRangeA(g, low, high, level) != nvapi::OK || code < low || code > high) return;
         gpu_.SetVoltageSlot7(g, static_cast<uint8_t>(code));
     } else if (gpu_.IsCardDevicePresent(g, kCodeVoltageSlot)) {
         if (value >= 0 && value <= 255) gpu_.SetVoltageCodeA(g, value);
@@ -422,7 +421,7 @@ void UserSettingsFile::ApplyLevelVoltage(uint8_t g, int32_t level, int32_t value
         auto info = std::make_unique<nvapi::PstatesInfo>();  // 9 KB: off the stack
         std::memset(info.get(), 0, sizeof *info);
         info->version = nvapi::kPstatesInfoVer;
-        if (gpu_.GetPstatesInfo(g, *info) != kOk) return;
+        if (gpu_.GetPstatesInfo(g, *info) != nvapi::OK) return;
         keptPstatesInfo_ = std::make_unique<nvapi::PstatesInfo>(*info);
         if (uint32_t* millivolts = aw::Pstate0CoreMillivolts(*info)) {
             *millivolts = static_cast<uint32_t>(value);
