@@ -27,11 +27,14 @@ struct CCorvaneHDDlg::ClockApplyInputs {
     int32_t gpuClockOffsetMhz = 0;
     int32_t memClockOffsetMhz = 0;
     int32_t powerTargetPercent = 0;
+    bool powerTargetAdjustable = false;
     int32_t tempTargetCelsius = 0;
+    bool tempTargetAdjustable = false;  // shown and enabled: the user may have set it
     bool frameRateEnabled = false;
     int32_t frameRate = 0;
     bool preferTemperature = false;
     int32_t overVoltageMv = 0;
+    bool overVoltageAdjustable = false;
     int32_t overVoltageMinUv = 0;
     int32_t overVoltageMaxUv = 0;
     ui::IPrompts* gpuPrompts = nullptr;  // where GpuAccess shows its own refusals
@@ -42,6 +45,16 @@ namespace {
 
 constexpr uint32_t kNotificationMask = 0xFFFF0000u;
 constexpr uint32_t kThermalPolicy = nvapi::kThermalPolicyAcoustic;  // the temperature target's
+
+bool Adjustable(const ui::CCVSlider& slider) { return slider.IsEnabled() && slider.IsVisible(); }
+
+// Whether the thermal policies take the temperature target and its priority on `gpu`.
+bool ThermalPoliciesHandle(GpuAccess& gpus, uint8_t gpu) {
+    nvapi::ThermalPoliciesInfo info{};
+    nvapi::ThermalPoliciesStatus status{};
+    return gpus.GetThermalPolicies(gpu, info, status) == nvapi::OK &&
+           (info.flags & nvapi::kThermalPoliciesSupported) != 0;
+}
 
 // GpuAccess shows its refusals itself. From the worker they are posted to the interface thread
 // and not waited for: the worker holds the hardware lock while GpuAccess runs.
@@ -118,11 +131,14 @@ void CCorvaneHDDlg::StartClockWorker(int32_t gpuArgument) {
     inputs->gpuClockOffsetMhz = sliders.gpuClockOffset.GetPos();
     inputs->memClockOffsetMhz = sliders.memClockOffset.GetPos();
     inputs->powerTargetPercent = sliders.powerTarget.GetPos();
+    inputs->powerTargetAdjustable = Adjustable(sliders.powerTarget);
     inputs->tempTargetCelsius = sliders.tempTarget.GetPos();
+    inputs->tempTargetAdjustable = Adjustable(sliders.tempTarget);
     inputs->frameRateEnabled = sliders.frameRateTarget.IsEnabled();
     inputs->frameRate = sliders.frameRateTarget.GetPos();
     inputs->preferTemperature = buttons.voltageLock.Shows(image::kLockOn);
     inputs->overVoltageMv = sliders.overVoltage.GetPos();
+    inputs->overVoltageAdjustable = Adjustable(sliders.overVoltage);
     inputs->overVoltageMinUv = defaults_.overVoltageMinUv;
     inputs->overVoltageMaxUv = defaults_.overVoltageMaxUv;
     {
@@ -148,6 +164,7 @@ void CCorvaneHDDlg::RunClockWorker(std::shared_ptr<const ClockApplyInputs> input
 
     int32_t result = kApplied;
     bool canceled = false;
+    bool notWritten = false;  // a value the user may have set did not reach the GPU
     int writes = 0;  // writes that took effect
     auto wrote = [&](int32_t status) {
         if (status == nvapi::OK) ++writes;
@@ -165,7 +182,7 @@ void CCorvaneHDDlg::RunClockWorker(std::shared_ptr<const ClockApplyInputs> input
             } else {
                 canceled = true;
             }
-        } else if (gpu_.usesPstates20(gpu) && !aw::HasOnCardVoltage(gpu_, gpu)) {
+        } else if (aw::WorkerWritesGpuVoltage(gpu_, gpu)) {
             auto info = std::make_unique<nvapi::PstatesInfo>();  // 9 KB: off the stack
             std::memset(info.get(), 0, sizeof *info);
             info->version = nvapi::kPstatesInfoVer;
@@ -246,34 +263,42 @@ void CCorvaneHDDlg::RunClockWorker(std::shared_ptr<const ClockApplyInputs> input
             // 5. Frame-rate target.
             if (in.frameRateEnabled) wrote(gpu_.SetFrameRateLimit(static_cast<uint32_t>(in.frameRate), false));
 
-            // 6. The targets below need the thermal policies; group 3 boards take them regardless.
-            nvapi::ThermalPoliciesInfo thermalInfo{};
-            nvapi::ThermalPoliciesStatus thermalStatus{};
-            const bool thermalHandled = gpu_.GetThermalPolicies(gpu, thermalInfo, thermalStatus) == nvapi::OK &&
-                                        (thermalInfo.flags & nvapi::kThermalPoliciesSupported) != 0;
-            const GpuRecord* record = gpu_.Record(gpu);
-            const bool group3 = record && record->pstate20Group3;
-            if (!thermalHandled && !group3) continue;
+            // 6. The temperature target and its priority go through the thermal policies; where
+            // those do not handle the GPU, what was asked of them is reported as not applied.
+            // The power target and the over-voltage have interfaces of their own.
+            const bool thermal = ThermalPoliciesHandle(gpu_, gpu);
 
             // 7. Targets.
-            if (in.powerTempLinked[gpu]) {
+            if (thermal && in.powerTempLinked[gpu]) {
                 wrote(gpu_.SetLinkedPowerAndThermal(gpu, nvapi::kPowerPolicyTotalGpu, kThermalPolicy,
                                                     static_cast<float>(in.powerTargetPercent)));
             } else {
-                wrote(gpu_.SetPowerLimit(gpu, nvapi::kPowerPolicyTotalGpu, static_cast<float>(in.powerTargetPercent)));
-                wrote(gpu_.SetThermalLimit(gpu, kThermalPolicy, static_cast<float>(in.tempTargetCelsius)));
+                if (in.powerTargetAdjustable)
+                    wrote(gpu_.SetPowerLimit(gpu, nvapi::kPowerPolicyTotalGpu,
+                                             static_cast<float>(in.powerTargetPercent)));
+                if (thermal)
+                    wrote(gpu_.SetThermalLimit(gpu, kThermalPolicy, static_cast<float>(in.tempTargetCelsius)));
+                else if (in.tempTargetAdjustable)
+                    notWritten = true;
             }
             // 8. Target priority.
-            wrote(gpu_.SetThermalPreferFlag(gpu, kThermalPolicy, in.preferTemperature ? 1u : 0u));
+            if (thermal)
+                wrote(gpu_.SetThermalPreferFlag(gpu, kThermalPolicy, in.preferTemperature ? 1u : 0u));
+            else if (in.preferTemperature)
+                notWritten = true;
             // 9. Over-voltage, never past the bounds the GPU reported.
             const int64_t requested = static_cast<int64_t>(in.overVoltageMv) * 1000;
             const int64_t low = std::min(in.overVoltageMinUv, in.overVoltageMaxUv);
             const int64_t high = std::max(in.overVoltageMinUv, in.overVoltageMaxUv);
-            wrote(gpu_.SetOverVoltage(gpu, static_cast<int32_t>(std::clamp(requested, low, high))));
+            if (wrote(gpu_.SetOverVoltage(gpu, static_cast<int32_t>(std::clamp(requested, low, high)))) != nvapi::OK &&
+                in.overVoltageAdjustable)
+                notWritten = true;
         }
     }
 
-    // Cancelled: the user turned down a question and nothing at all was written.
+    // A value left unwritten is a failure, not a success; cancelled means the user turned down
+    // a question and nothing at all was written.
+    if (result == kApplied && notWritten) result = kApplyFailed;
     if (result == kApplied && canceled && writes == 0) result = kApplyCanceled;
 
     workerRunning_.store(false);

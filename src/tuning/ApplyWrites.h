@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "gpu/ClockStructs.h"
 #include "gpu/GpuAccess.h"
@@ -15,6 +16,26 @@ namespace vx::tuning::applywrites {
 /// Card-device slots whose voltage controllers carry the GPU voltage.
 inline bool HasOnCardVoltage(const GpuAccess& gpus, uint8_t gpu) {
     for (int slot : {2, 3, 5, 7})
+        if (gpus.IsCardDevicePresent(gpu, slot)) return true;
+    return false;
+}
+
+/// A voltage controller's code in whole millivolts (truncated), as the sliders and the settings
+/// file show it; VoltageToCode takes every such value back to its code. None for no code.
+inline std::optional<int32_t> CodeToWholeMillivolts(const GpuAccess& gpus, int code) {
+    const std::optional<double> millivolts = gpus.voltageCodes().CodeToVoltage(code);
+    if (!millivolts) return std::nullopt;
+    return static_cast<int32_t>(*millivolts);
+}
+
+/// The clock worker writes the GPU-voltage slider into the P-state information of these GPUs...
+inline bool WorkerWritesGpuVoltage(const GpuAccess& gpus, uint8_t gpu) {
+    return !gpus.usesVfPoints(gpu) && gpus.usesPstates20(gpu) && !HasOnCardVoltage(gpus, gpu);
+}
+/// ...and the voltage page writes it to the first of these controllers a GPU has.
+inline bool RegulatorPageWritesGpuVoltage(const GpuAccess& gpus, uint8_t gpu) {
+    if (gpus.usesVfPoints(gpu)) return false;
+    for (int slot : {2, 3, 7})
         if (gpus.IsCardDevicePresent(gpu, slot)) return true;
     return false;
 }

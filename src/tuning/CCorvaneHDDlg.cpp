@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "app/CMultiLangSupp.h"
+#include "tuning/ApplyWrites.h"
 
 namespace vx::tuning {
 namespace {
@@ -32,7 +33,9 @@ constexpr uint32_t Pages(std::initializer_list<int32_t> pages) {
     return mask;
 }
 
-// Which pages a control is shown on; 0: every page.
+constexpr uint32_t kEveryPage = ~0u;
+
+// Which pages a control is shown on.
 uint32_t PagesOf(int controlId) {
     switch (controlId) {
         case id::kFanSpeed:
@@ -58,8 +61,7 @@ uint32_t PagesOf(int controlId) {
         case id::kWorkMode0:
         case id::kWorkMode0 + 1:
         case id::kWorkMode0 + 2: return Pages({kPageOverclock});
-        // The clock worker writes the P-state voltage and the target priority (this button).
-        case id::kGpuVoltage:
+        // The target priority on the overclocking page, the voltage lock on the voltage page.
         case id::kVoltageLockButton: return Pages({kPageOverclock, kPageRegulators});
         case id::kOverVoltPercent:
         case id::kVoltageLock:
@@ -69,7 +71,7 @@ uint32_t PagesOf(int controlId) {
         case id::kOneClick0 + 1:
         case id::kOneClick0 + 2: return Pages({kPageOneClick});
         case id::kFactoryBoost: return Pages({kPageFactoryBoost});
-        default: return 0;
+        default: return kEveryPage;
     }
 }
 
@@ -258,9 +260,13 @@ void CCorvaneHDDlg::TogglePowerTempLink() {
     if (currentGpu_ < 0) return;
     GpuTuningRecord& rec = record(currentGpu_);
     rec.powerTempLinked = rec.powerTempLinked ? 0 : 1;
-    buttons.powerTempLink.SetCheck(rec.powerTempLinked != 0);
-    buttons.powerTempLink.SetImage(rec.powerTempLinked ? image::kLinked : image::kUnlinked);
+    ShowPowerTempLink(rec.powerTempLinked != 0);
     Changed();
+}
+
+void CCorvaneHDDlg::ShowPowerTempLink(bool linked) {
+    buttons.powerTempLink.SetCheck(linked);
+    buttons.powerTempLink.SetImage(linked ? image::kLinked : image::kUnlinked);
 }
 
 void CCorvaneHDDlg::ToggleCurveSwitch() {
@@ -313,8 +319,17 @@ void CCorvaneHDDlg::ShowPage(int32_t page) {
 }
 
 bool CCorvaneHDDlg::OnActivePage(int controlId) const {
-    const uint32_t pages = PagesOf(controlId);
-    return pages == 0 || (pages & (1u << activePage_)) != 0;
+    const uint32_t pages = controlId == sliders.gpuVoltage.id() ? GpuVoltagePages() : PagesOf(controlId);
+    return (pages & (1u << activePage_)) != 0;
+}
+
+uint32_t CCorvaneHDDlg::GpuVoltagePages() const {
+    // Only on the page whose APPLY writes it for this GPU.
+    if (currentGpu_ < 0 || currentGpu_ >= gpuCount()) return 0;
+    const auto g = static_cast<uint8_t>(currentGpu_);
+    if (applywrites::WorkerWritesGpuVoltage(gpu_, g)) return Pages({kPageOverclock});
+    if (applywrites::RegulatorPageWritesGpuVoltage(gpu_, g)) return Pages({kPageRegulators});
+    return 0;
 }
 
 void CCorvaneHDDlg::OnHide() {

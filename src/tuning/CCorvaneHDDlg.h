@@ -262,6 +262,8 @@ private:
     void FillOffsetsAndTargets(uint8_t gpu);
     void FillOverVoltage(uint8_t gpu);
     void FillVfSliders(uint8_t gpu);
+    void ShowPowerTempLink(bool linked);
+    uint32_t GpuVoltagePages() const;  // bit per page that shows the GPU-voltage slider
     void FillVoltageSliders(uint8_t gpu, bool readLive);
     void CheckWorkModeButton(int32_t level);
     int32_t CheckedWorkMode() const;  // 0 when none is checked

@@ -5,12 +5,14 @@
 #include <string>
 
 #include "app/CMultiLangSupp.h"
+#include "tuning/ApplyWrites.h"
 #include "tuning/CCorvaneHDDlg.h"
 
 namespace vx::tuning {
 namespace {
 
-constexpr int32_t kOverVoltageButtonMinUv = 50001;
+// Over-voltage controls are shown only where the GPU allows more than 50 mV.
+constexpr int32_t kOverVoltageMinUv = 50001;
 
 // 41091 shows as "410.91".
 std::string DriverVersionText(uint32_t version) {
@@ -48,17 +50,10 @@ uint16_t DeviceId(const GpuAccess& gpu, uint8_t index) {
     return static_cast<uint16_t>(std::strtoul(gpu.deviceIdText(index).c_str(), nullptr, 16));
 }
 
-bool HasOnCardVoltage(const GpuAccess& gpu, uint8_t index) {
-    for (int slot : {2, 3, 5, 7})
-        if (gpu.IsCardDevicePresent(index, slot)) return true;
-    return false;
-}
+using applywrites::HasOnCardVoltage;
 
 // A slot-2 controller code in mV (code × 12.5 + 450, truncated); -1 for an unknown code.
-int32_t CodeToMv(const GpuAccess& gpu, int code) {
-    const auto mv = gpu.voltageCodes().CodeToVoltage(code);
-    return mv ? static_cast<int32_t>(*mv) : -1;
-}
+int32_t CodeToMv(const GpuAccess& gpu, int code) { return applywrites::CodeToWholeMillivolts(gpu, code).value_or(-1); }
 
 // The graphics or memory clock of P-state 0 in a P-state 2.0 table; null when absent.
 const nvapi::Pstates20Clock* Pstate0Clock(const nvapi::Pstates20Info& info, uint32_t domain) {
@@ -106,8 +101,7 @@ int32_t CCorvaneHDDlg::SelectGpu(int index, bool readLive) {
         const GpuTuningRecord& rec = records_[g];
         buttons.linkCoreShader.SetImage(rec.linkCoreShader ? image::kLinked : image::kUnlinked);
         buttons.linkCoreShader.SetCaption(app::Text(rec.linkCoreShader ? 10 : 11));
-        buttons.powerTempLink.SetCheck(rec.powerTempLinked != 0);
-        buttons.powerTempLink.SetImage(rec.powerTempLinked ? image::kLinked : image::kUnlinked);
+        ShowPowerTempLink(rec.powerTempLinked != 0);
         buttons.curveSwitch.SetImage(gpu_.uiFlag(g) ? image::kCurveOn : image::kCurveOff);
         // The live read stores every GPU's current level as its work mode.
         if (readLive) FillRecordsFromHardware();
@@ -416,6 +410,7 @@ void CCorvaneHDDlg::FillOverVoltage(uint8_t g) {
     if (gpu_.DumpPstates20(g, table) != nvapi::OK || table.overVoltage.numVoltages == 0 ||
         table.overVoltage.numVoltages > nvapi::kPstates20MaxOverVoltages) {
         sliders.overVoltage.EnableWindow(false);
+        sliders.overVoltage.ShowWindow(true);
         buttons.overVoltage.ShowWindow(false);
         return;
     }
@@ -427,7 +422,9 @@ void CCorvaneHDDlg::FillOverVoltage(uint8_t g) {
     const bool on = delta.value != 0;
     buttons.overVoltage.SetImage(on ? image::kOverVoltageOn : image::kOverVoltageOff);
     sliders.overVoltage.EnableWindow(on);
-    buttons.overVoltage.ShowWindow(delta.maximum >= kOverVoltageButtonMinUv);
+    const bool shown = delta.maximum >= kOverVoltageMinUv;
+    buttons.overVoltage.ShowWindow(shown);
+    sliders.overVoltage.ShowWindow(shown);
 }
 
 void CCorvaneHDDlg::FillVfSliders(uint8_t g) {

@@ -75,7 +75,10 @@ bool ProfileSlots::LoadProfileSlot(int slot) {
     MainSliders& s = dialog_.sliders;
     s.gpuClockOffset.SetPos(last[kLastGpuClockOffset]);
     s.memClockOffset.SetPos(last[kLastMemClockOffset]);
-    s.gpuVoltage.SetPos(last[kLastOverVoltage]);
+    // The file keeps the device's voltage, the slider may count its codes.
+    if (dialog_.currentGpu() >= 0)
+        if (const auto position = file_.LastLoadedVoltagePosition(static_cast<uint8_t>(dialog_.currentGpu())))
+            s.gpuVoltage.SetPos(*position);
     s.powerTarget.SetPos(last[kLastPowerTarget]);
     s.tempTarget.SetPos(last[kLastTempTarget]);
     if (last[kLastFanWorkMode] == GpuAccess::kFanModeFixed) {

@@ -165,6 +165,7 @@ void CCorvaneHDDlg::RestoreGpu(uint8_t gpu) {
             buttons.overVoltage.SetImage(image::kOverVoltageOff);
         }
         rec.powerTempLinked = 1;
+        if (current) ShowPowerTempLink(true);
     }
 
     // The legacy levels' clocks as the GPU now holds them.

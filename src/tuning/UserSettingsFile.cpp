@@ -31,6 +31,27 @@ constexpr int kLegacyVoltageSlot = 2;
 constexpr int kCodeVoltageSlot = 3;
 constexpr int kLaterVoltageSlot = 7;
 
+// The device a GPU's voltage keys describe: the controllers of slots 2 and 7 keep millivolts
+// in the file (their codes converted), slot 3's its byte, the P-state 2.0 path millivolts.
+enum class VoltageKeyDevice { None, Slot2, Slot3, Slot7, Pstates20 };
+
+VoltageKeyDevice VoltageKeyDeviceOf(const GpuAccess& gpu, uint8_t g) {
+    if (gpu.IsCardDevicePresent(g, kLegacyVoltageSlot)) return VoltageKeyDevice::Slot2;
+    if (gpu.IsCardDevicePresent(g, kCodeVoltageSlot)) return VoltageKeyDevice::Slot3;
+    if (gpu.IsCardDevicePresent(g, kLaterVoltageSlot)) return VoltageKeyDevice::Slot7;
+    if (gpu.usesPstates20(g) && !aw::HasOnCardVoltage(gpu, g)) return VoltageKeyDevice::Pstates20;
+    return VoltageKeyDevice::None;
+}
+
+// The slot-2 register of `level`; the legacy clock read learns the registers when needed.
+uint8_t LegacyVoltageRegister(GpuAccess& gpu, uint8_t g, int32_t level) {
+    if (gpu.LegacyVoltageRegister(g, level) == 0) {
+        int32_t graphics = 0, processor = 0, memory = 0, kind = 0;
+        gpu.GetLegacyCurrentClocks(g, graphics, processor, memory, kind);
+    }
+    return gpu.LegacyVoltageRegister(g, level);
+}
+
 const char* const kLightingKeys[] = {"LEDMODE", "LED_R_CR", "LED_G_CR", "LED_B_CR",
                                      "LED_Timer1", "LED_Timer2", "LED_Timer3"};
 const char* const kScreenKeys[] = {"LCM_ScreenF", "LCM_ScreenS", "LCM_ScreenT", "LCM_ScreenFour", "LCM_ScreenFive"};
@@ -59,11 +80,6 @@ bool HasLevel(const GpuAccess& gpu, uint8_t g, int32_t level) {
 }
 
 bool HasVoltagePath(const GpuAccess& gpu, uint8_t g) { return aw::HasOnCardVoltage(gpu, g) || gpu.usesPstates20(g); }
-
-// A controller code as millivolts: c × 12.5 + 450, truncated.
-int32_t CodeToMillivolts(uint8_t code) { return static_cast<int32_t>(code * 12.5 + 450.0); }
-// And back: (mV − 450) ÷ 12.5, truncated.
-int32_t MillivoltsToCode(int32_t millivolts) { return static_cast<int32_t>((millivolts - 450) / 12.5); }
 
 // `value` × 1000 when that fits the driver's 32-bit field.
 bool Thousandfold(int32_t value, int32_t& out) {
@@ -227,20 +243,24 @@ std::string UserSettingsFile::BuildText() {
 
 int32_t UserSettingsFile::ReadLevelVoltage(uint8_t g, int32_t level) {
     uint8_t code = 0;
-    if (gpu_.IsCardDevicePresent(g, kLegacyVoltageSlot)) {
-        if (gpu_.LegacyVoltageRegister(g, level) == 0) {
-            int32_t graphics = 0, processor = 0, memory = 0, kind = 0;
-            gpu_.GetLegacyCurrentClocks(g, graphics, processor, memory, kind);  // learns the registers
-        }
-        const uint8_t reg = gpu_.LegacyVoltageRegister(g, level);
-        return reg != 0 && gpu_.GetVoltageSlot2(g, reg, code) == nvapi::OK ? CodeToMillivolts(code) : 0;
+    // Controller codes are kept as their millivolts, truncated; 0 when unread.
+    auto millivolts = [&](int32_t status) {
+        return status == nvapi::OK ? aw::CodeToWholeMillivolts(gpu_, code).value_or(0) : 0;
+    };
+    switch (VoltageKeyDeviceOf(gpu_, g)) {
+    case VoltageKeyDevice::Slot2: {
+        const uint8_t reg = LegacyVoltageRegister(gpu_, g, level);
+        return reg != 0 ? millivolts(gpu_.GetVoltageSlot2(g, reg, code)) : 0;
     }
-    if (gpu_.IsCardDevicePresent(g, kCodeVoltageSlot)) return gpu_.GetVoltageCodeA(g, code) == nvapi::OK ? code : 0;
-    if (gpu_.IsCardDevicePresent(g, kLaterVoltageSlot))
-        return gpu_.GetVoltageSlot7(g, code) == nvapi::OK ? CodeToMillivolts(code) : 0;
-    if (aw::HasOnCardVoltage(gpu_, g) || !gpu_.usesPstates20(g)) return 0;
-    auto table = std::make_unique<nvapi::Pstates20Info>();  // 9 KB: off the stack
-    return gpu_.GetPstates20(g, *table) == nvapi::OK ? TableVoltageMv(*table, level) : 0;
+    case VoltageKeyDevice::Slot3: return gpu_.GetVoltageCodeA(g, code) == nvapi::OK ? code : 0;
+    case VoltageKeyDevice::Slot7: return millivolts(gpu_.GetVoltageSlot7(g, code));
+    case VoltageKeyDevice::Pstates20: {
+        auto table = std::make_unique<nvapi::Pstates20Info>();  // 9 KB: off the stack
+        return gpu_.GetPstates20(g, *table) == nvapi::OK ? TableVoltageMv(*table, level) : 0;
+    }
+    case VoltageKeyDevice::None: break;
+    }
+    return 0;
 }
 
 int UserSettingsFile::SaveUserSettings(const std::filesystem::path& path) {
@@ -262,6 +282,7 @@ void UserSettingsFile::SaveOrDelete(bool restoreUserSettings) {
 int UserSettingsFile::LoadUserSettings(const std::filesystem::path& path) {
     CIni ini;
     if (!ini.Load(Resolve(path))) return 0;
+    lastVoltageGpu_ = -1;
     bool applied = false;
     const int count = std::min<int>(gpu_.GetGpuCount(), kSettingsGpuSlots);
     for (int i = 0; i < count; ++i) {
@@ -312,6 +333,7 @@ void UserSettingsFile::ApplySection(const CIni& ini, uint8_t g, const std::strin
     std::array<int32_t, 7> lighting{};
     for (std::size_t k = 0; k < lighting.size(); ++k) read(kLightingKeys[k], lighting[k]);
     lastLoaded_ = last;
+    lastVoltageGpu_ = present[kLastOverVoltage] ? g : -1;
     for (std::size_t k = 0; k < kept.psmi.size(); ++k) read(kPsmiKeys[k], kept.psmi[k]);
 
     // 4. P-state 2.0 GPUs: clock offsets in MHz, then the targets.
@@ -399,35 +421,65 @@ void UserSettingsFile::ApplySection(const CIni& ini, uint8_t g, const std::strin
         gpu_.SetAlarmTemperature(g, static_cast<uint8_t>(stored.alarmTemperature));
 }
 
+std::optional<int32_t> UserSettingsFile::DeviceVoltage(uint8_t g, int32_t level, int32_t value) {
+    switch (VoltageKeyDeviceOf(gpu_, g)) {
+    case VoltageKeyDevice::Slot2:
+    case VoltageKeyDevice::Slot7: {
+        // The nearest code takes back every truncated value the writer produced.
+        const std::optional<uint8_t> code = gpu_.voltageCodes().VoltageToCode(value);
+        int32_t low = 0, high = 0;
+        if (!code || gpu_.GetVoltageCodeRangeA(g, low, high, level) != nvapi::OK || *code < low || *code > high)
+            return std::nullopt;
+        return *code;
+    }
+    case VoltageKeyDevice::Slot3:
+        if (value >= 0 && value <= 255) return value;
+        break;
+    case VoltageKeyDevice::Pstates20:
+        if (value > 0) return value;
+        break;
+    case VoltageKeyDevice::None: break;
+    }
+    return std::nullopt;
+}
+
 void UserSettingsFile::ApplyLevelVoltage(uint8_t g, int32_t level, int32_t value) {
-    int32_t low = 0, high = 0;
-    if (gpu_.IsCardDevicePresent(g, kLegacyVoltageSlot)) {
-        const int32_t code = MillivoltsToCode(value);
-        if (gpu_.GetVoltageCodeRangeA(g, low, high, level) != nvapi::OK || code < low || code > high) return;
-        if (gpu_.LegacyVoltageRegister(g, level) == 0) {
-            int32_t graphics = 0, processor = 0, memory = 0, kind = 0;
-            gpu_.GetLegacyCurrentClocks(g, graphics, processor, memory, kind);  // learns the registers
-        }
-        if (const uint8_t reg = gpu_.LegacyVoltageRegister(g, level); reg != 0)
-            gpu_.SetVoltageSlot2(g, reg, static_cast<uint8_t>(code));
-    } else if (gpu_.IsCardDevicePresent(g, kLaterVoltageSlot) && !gpu_.IsCardDevicePresent(g, kCodeVoltageSlot)) {
-        const int32_t code = MillivoltsToCode(value);
-        if (gpu_.GetVoltageCodeRangeA(g, low, high, level) != nvapi::OK || code < low || code > high) return;
-        gpu_.SetVoltageSlot7(g, static_cast<uint8_t>(code));
-    } else if (gpu_.IsCardDevicePresent(g, kCodeVoltageSlot)) {
-        if (value >= 0 && value <= 255) gpu_.SetVoltageCodeA(g, value);
-    } else if (gpu_.usesPstates20(g) && !gpu_.usesVfPoints(g) && !aw::HasOnCardVoltage(gpu_, g) &&
-               level == kWorkMode3DPerf && value > 0) {
+    const std::optional<int32_t> device = DeviceVoltage(g, level, value);
+    if (!device) return;
+    switch (VoltageKeyDeviceOf(gpu_, g)) {
+    case VoltageKeyDevice::Slot2:
+        if (const uint8_t reg = LegacyVoltageRegister(gpu_, g, level); reg != 0)
+            gpu_.SetVoltageSlot2(g, reg, static_cast<uint8_t>(*device));
+        break;
+    case VoltageKeyDevice::Slot3: gpu_.SetVoltageCodeA(g, *device); break;
+    case VoltageKeyDevice::Slot7: gpu_.SetVoltageSlot7(g, static_cast<uint8_t>(*device)); break;
+    case VoltageKeyDevice::Pstates20: {
+        if (gpu_.usesVfPoints(g) || level != kWorkMode3DPerf) break;
         auto info = std::make_unique<nvapi::PstatesInfo>();  // 9 KB: off the stack
         std::memset(info.get(), 0, sizeof *info);
         info->version = nvapi::kPstatesInfoVer;
-        if (gpu_.GetPstatesInfo(g, *info) != nvapi::OK) return;
+        if (gpu_.GetPstatesInfo(g, *info) != nvapi::OK) break;
         keptPstatesInfo_ = std::make_unique<nvapi::PstatesInfo>(*info);
         if (uint32_t* millivolts = aw::Pstate0CoreMillivolts(*info)) {
-            *millivolts = static_cast<uint32_t>(value);
+            *millivolts = static_cast<uint32_t>(*device);
             gpu_.SetPstatesInfo(g, *info);
         }
+        break;
     }
+    case VoltageKeyDevice::None: break;
+    }
+}
+
+std::optional<int32_t> UserSettingsFile::LastLoadedVoltagePosition(uint8_t g) {
+    if (lastVoltageGpu_ < 0 || g >= kSettingsGpuSlots) return std::nullopt;
+    auto lock = Lock();
+    const VoltageKeyDevice device = VoltageKeyDeviceOf(gpu_, g);
+    // Another board's voltage would be read in units this one's slider does not count.
+    if (VoltageKeyDeviceOf(gpu_, static_cast<uint8_t>(lastVoltageGpu_)) != device) return std::nullopt;
+    const std::optional<int32_t> value = DeviceVoltage(g, kWorkMode3DPerf, lastLoaded_[kLastOverVoltage]);
+    // The slot-2 slider shows the code's millivolts.
+    if (value && device == VoltageKeyDevice::Slot2) return aw::CodeToWholeMillivolts(gpu_, *value);
+    return value;
 }
 
 }  // namespace vx::tuning

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -103,17 +104,26 @@ public:
     KeptSettings kept;
     std::array<LoadedGpuSettings, kSettingsGpuSlots> loaded{};
     const LastLoadedRecord& lastLoaded() const { return lastLoaded_; }
+    /// The GPU-voltage slider position of `gpu` for the last loaded "Gpu3DPerformanceVolt", in
+    /// the slider's units (the slot-7 controller's slider counts codes, the file millivolts).
+    /// None when the key was absent, came from another kind of board, or is no value the
+    /// board's voltage device takes.
+    std::optional<int32_t> LastLoadedVoltagePosition(uint8_t gpu);
 
 private:
     std::unique_lock<std::mutex> Lock();
     void ApplySection(const CIni& ini, uint8_t gpu, const std::string& section);
     void ApplyLevelVoltage(uint8_t gpu, int32_t level, int32_t value);
     int32_t ReadLevelVoltage(uint8_t gpu, int32_t level);  // the value of a voltage key
+    /// What a voltage key's value stands for on the GPU's voltage device (a code, a byte or
+    /// millivolts); none when the device cannot take it.
+    std::optional<int32_t> DeviceVoltage(uint8_t gpu, int32_t level, int32_t value);
 
     GpuAccess& gpu_;
     ui::IClock& clock_;
     std::filesystem::path programDir_;
     LastLoadedRecord& lastLoaded_;
+    int lastVoltageGpu_ = -1;  // the GPU whose section gave the last record its voltage
     CCorvaneHDDlg* dialog_ = nullptr;
     Writer writer_;
     std::unique_ptr<nvapi::PstatesInfo> keptPstatesInfo_;  // as read before a load wrote its voltage

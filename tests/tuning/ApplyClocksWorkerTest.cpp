@@ -59,12 +59,12 @@ TEST_F(ApplyClocksWorkerTest, CancelOnTheVfQuestionStillWritesTheOffsetsAndTarge
 
 TEST_F(ApplyClocksWorkerTest, CancelThatLeavesNothingToWriteReportsCancelled) {
     // A VF board whose only write is the one the question guards: no P-state table, no
-    // power status, no thermal policies, frame-rate limit off.
+    // power or thermal policies, frame-rate limit off.
     sim::GpuModel gpu = PascalGpu();
     gpu.clocks.pstates.clear();
+    gpu.power.powerSupported = false;
     gpu.power.thermalSupported = false;
     StartDialog(RigOf({gpu}));
-    simulator->ForceStatus(nvapi::GPU_PowerPoliciesGetStatus, -104);
     ASSERT_FALSE(dlg().sliders.frameRateTarget.IsEnabled());
     prompts.answers = {BoxAnswer::Cancel};
     ApplyOverclockPage();
@@ -124,6 +124,42 @@ TEST_F(ApplyClocksWorkerTest, OverVoltageIsHeldToTheRememberedMaximum) {
     ApplyOverclockPage();
     ASSERT_TRUE(PumpUntilNotified());
     EXPECT_EQ(OverVoltageUv(0), 100000);
+}
+
+TEST_F(ApplyClocksWorkerTest, TargetsTheThermalPoliciesCannotTakeAreReportedAndTheRestIsWritten) {
+    // A group-1 board (0x1180) whose thermal policies do not handle it, set up at selection or
+    // failing by the time of the apply. Power and over-voltage have their own interfaces.
+    const struct {
+        const char* board;
+        bool thermalAtSelection;
+        bool priorityOn;
+        int32_t expected;  // message text
+    } cases[] = {
+        {"no thermal policies, nothing asked of them", false, false, app::msg::kSettingsApplied},
+        {"no thermal policies, temperature priority on", false, true, app::msg::kApplyFailed},
+        {"thermal policies gone after selection", true, false, app::msg::kApplyFailed},
+    };
+    for (const auto& c : cases) {
+        sim::GpuModel gpu = Pstates20Rig(0x1180).gpus[0];
+        gpu.power.thermalSupported = c.thermalAtSelection;
+        StartDialog(RigOf({gpu}));
+        ASSERT_EQ(dlg().sliders.tempTarget.IsEnabled(), c.thermalAtSelection) << c.board;
+        dlg().ToggleOverVoltage();
+        dlg().sliders.overVoltage.SetPos(50);
+        dlg().sliders.powerTarget.SetPos(110);
+        dlg().sliders.tempTarget.SetPos(70);
+        if (c.priorityOn) dlg().ToggleVoltageLock();
+        if (c.thermalAtSelection) simulator->ForceStatus(nvapi::GPU_ThermalPoliciesGetInfo, -104);
+        ClearCalls();
+        prompts.shown.clear();
+        ApplyOverclockPage();
+        ASSERT_TRUE(PumpUntilNotified());
+        EXPECT_EQ(OverVoltageUv(0), 50000) << c.board;
+        EXPECT_EQ(PowerLimitMilli(0), 110000u) << c.board;
+        EXPECT_EQ(GpuCallsTo(nvapi::GPU_PowerPoliciesSetStatus, 0), 2u) << c.board << ": the target and the limit";
+        EXPECT_EQ(GpuCallsTo(nvapi::GPU_ClientThermalPoliciesSetStatus, 0), 0u) << c.board;
+        EXPECT_EQ(CountShown(app::Text(c.expected)), 1) << c.board;
+    }
 }
 
 TEST_F(ApplyClocksWorkerTest, FailedLevelClockReadFailsTheApplyAndStopsBeforeLaterGpus) {

@@ -98,6 +98,37 @@ TEST_F(ApplySettingsTest, FactoryBoostAsksBeforeTheFactoryOffsetAndCancelWritesN
     EXPECT_EQ(CountShown("Enables 1-Click Hyper Boost OC"), 2);
 }
 
+TEST_F(ApplySettingsTest, GpuVoltageShowsOnlyOnThePageWhoseApplyWritesIt) {
+    using tuning::kPageOverclock;
+    using tuning::kPageRegulators;
+    const struct {
+        const char* board;
+        sim::Rig rig;
+        int32_t page;  // -1: no page writes it
+        uint8_t port, address, reg;
+        int32_t code;
+    } cases[] = {
+        {"slot 3", VoltageDeviceRig(0x0CA3, sim::I2cDeviceKind::VoltageController, 2, 0x60), kPageRegulators, 2, 0x60,
+         0x01, 7},
+        {"slot 7", VoltageDeviceRig(0x0E22, sim::I2cDeviceKind::StepVoltageController, 0, 0xE0), kPageRegulators, 0,
+         0xE0, 0x18, 20},
+        {"P-state 2.0 (the clock worker writes it)", Pstates20Rig(), kPageOverclock, 0, 0, 0, 0},
+        {"no voltage path", test::RigBuilder().Gpu(kFermiId).Build(), -1, 0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        StartDialog(c.rig);
+        for (const int32_t page : {kPageOverclock, kPageRegulators}) {
+            dlg().ShowPage(page);
+            EXPECT_EQ(dlg().OnActivePage(dlg().sliders.gpuVoltage.id()), page == c.page) << c.board << ", " << page;
+        }
+        if (c.address == 0) continue;
+        dlg().sliders.gpuVoltage.SetPos(c.code);
+        dlg().ShowPage(c.page);
+        dlg().ApplySettings();
+        EXPECT_EQ(simulator->PeekI2cRegister(0, c.port, c.address, c.reg).value_or(0xFF), c.code) << c.board;
+    }
+}
+
 TEST_F(ApplySettingsTest, RegulatorPageOverVoltagePercentCancelEndsTheApply) {
     StartDialog(RigOf({PascalGpu()}));
     dlg().ShowPage(tuning::kPageRegulators);

@@ -73,6 +73,36 @@ TEST_F(ProfileSlotsTest, SlotLoadAppliesAndMovesTheSlidersToWhatWasLoaded) {
     }
 }
 
+TEST_F(ProfileSlotsTest, Slot7VoltageKeysInMillivoltsMeetTheSliderAsDeviceCodes) {
+    // The step controller of slot 7: the file keeps millivolts, the slider counts codes 0 to 25.
+    StartRig(VoltageDeviceRig(0x0E22, sim::I2cDeviceKind::StepVoltageController, 0, 0xE0));
+    ASSERT_TRUE(gpus->IsCardDevicePresent(0, 7));
+    ASSERT_TRUE(profiles->EnsureProfileFolder());
+    auto held = [&] { return simulator->PeekI2cRegister(0, 0, 0xE0, 0x18).value_or(0xFF); };
+
+    // Code 21 is saved as 712 (712.5 truncated) and must come back as 21, not 20.
+    ASSERT_EQ(gpus->SetVoltageSlot7(0, 21), 0);
+    ASSERT_TRUE(profiles->SaveProfile(profiles->SlotPath(0)));
+    ASSERT_EQ(gpus->SetVoltageSlot7(0, 5), 0);
+    const struct {
+        const char* volt;  // "Gpu3DPerformanceVolt"; null: the saved profile
+        int code;          // in the device and the slider after the load
+    } cases[] = {{nullptr, 21}, {"700", 20}, {"1000", 20}, {"0", 20}};  // 1000 mV is code 44, past 25
+    for (const auto& c : cases) {
+        if (c.volt)
+            test::TempDir::WriteFile(profiles->SlotPath(0), Utf16Bytes(std::string("[Gpu1]\r\nId=0e22\r\n"
+                                                                                    "Gpu3DPerformanceVolt=") +
+                                                                        c.volt + "\r\n"));
+        ASSERT_TRUE(profiles->LoadProfileSlot(0)) << c.volt;
+        EXPECT_EQ(held(), c.code) << (c.volt ? c.volt : "saved");
+        EXPECT_EQ(dlg().sliders.gpuVoltage.GetPos(), c.code) << (c.volt ? c.volt : "saved");
+    }
+    // The voltage page writes the code the slider shows.
+    dlg().ShowPage(tuning::kPageRegulators);
+    dlg().ApplySettings();
+    EXPECT_EQ(held(), 20);
+}
+
 TEST_F(ProfileSlotsTest, ProfileSavedUnderAnyNameLoadsBack) {
     StartRig();
     SelectKepler();

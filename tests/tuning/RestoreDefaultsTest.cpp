@@ -76,6 +76,8 @@ TEST_F(RestoreDefaultsTest, EveryWrittenValueGoesBackToStock) {
     EXPECT_FALSE(dlg().sliders.overVoltage.IsEnabled());
     EXPECT_TRUE(dlg().buttons.overVoltage.Shows(tuning::image::kOverVoltageOff));
     EXPECT_TRUE(dlg().buttons.fanMode.Shows(tuning::image::kFanAuto));
+    EXPECT_TRUE(dlg().buttons.powerTempLink.IsChecked()) << "the link button shows the flag reset set";
+    EXPECT_TRUE(dlg().buttons.powerTempLink.Shows(tuning::image::kLinked));
     EXPECT_TRUE(dlg().buttons.frameRate.Shows(tuning::image::kFrameRateOff));
     EXPECT_FALSE(dlg().sliders.frameRateTarget.IsEnabled());
 }

@@ -5,18 +5,8 @@
 namespace vx::tuningtest {
 namespace {
 
-using sim::I2cDeviceConfig;
-using sim::I2cDeviceKind;
 using tuning::kWorkMode2D;
 using tuning::kWorkMode3DPerf;
-
-I2cDeviceConfig Device(I2cDeviceKind kind, uint8_t port, uint8_t address) {
-    I2cDeviceConfig device;
-    device.kind = kind;
-    device.port = port;
-    device.address = address;
-    return device;
-}
 
 // One legacy level of each kind, running 2D, whose graphics maximum is 1000 MHz.
 sim::Rig LegacyRig(uint16_t deviceId = kFermiId) {
@@ -187,25 +177,30 @@ TEST_F(SelectionTest, MissingOrFixedHardwareLeavesControlsDisabled) {
     EXPECT_FALSE(dlg().sliders.fanSpeed.IsEnabled());
 }
 
-TEST_F(SelectionTest, OverVoltageButtonNeedsMoreThan50000Microvolts) {
-    for (const int32_t maximum : {50000, 50001}) {
-        sim::Rig rig = Pstates20Rig();
-        rig.gpus[0].clocks.overVoltages = {test::Pstate20Voltage(1100000, 0, maximum)};
-        rig.gpus[0].clocks.overVoltages[0].deltaUv = 25000;
-        StartDialog(rig);
-        EXPECT_EQ(dlg().buttons.overVoltage.IsVisible(), maximum == 50001) << maximum;
+TEST_F(SelectionTest, OverVoltageControlsNeedMoreThan50000Microvolts) {
+    // GPU 0 allows 50000 µV, GPU 1 50001 µV; both hold a 25000 µV delta.
+    sim::Rig rig = test::RigBuilder().Gpus(2, kKeplerId).Build();
+    for (std::size_t gpu = 0; gpu < 2; ++gpu) {
+        rig.gpus[gpu].clocks = test::Pstates20Clocks();
+        rig.gpus[gpu].clocks.overVoltages = {test::Pstate20Voltage(1100000, 0, 50000 + static_cast<int32_t>(gpu))};
+        rig.gpus[gpu].clocks.overVoltages[0].deltaUv = 25000;
+    }
+    StartDialog(rig);
+    for (const int gpu : {0, 1, 0}) {
+        dlg().SelectGpu(gpu);
+        // Button and slider hide together, and come back for a GPU that allows more.
+        EXPECT_EQ(dlg().buttons.overVoltage.IsVisible(), gpu == 1) << gpu;
+        EXPECT_EQ(dlg().sliders.overVoltage.IsVisible(), gpu == 1) << gpu;
         // A delta in force shows the switch on with the slider enabled.
-        EXPECT_TRUE(dlg().buttons.overVoltage.Shows(tuning::image::kOverVoltageOn)) << maximum;
-        EXPECT_TRUE(dlg().sliders.overVoltage.IsEnabled()) << maximum;
-        EXPECT_EQ(dlg().sliders.overVoltage.GetPos(), 25) << maximum;
+        EXPECT_TRUE(dlg().buttons.overVoltage.Shows(tuning::image::kOverVoltageOn)) << gpu;
+        EXPECT_TRUE(dlg().sliders.overVoltage.IsEnabled()) << gpu;
+        EXPECT_EQ(dlg().sliders.overVoltage.GetPos(), 25) << gpu;
     }
 }
 
 TEST_F(SelectionTest, SlotThreeVoltageRangeDependsOnTheDeviceId) {
     for (const uint16_t id : {uint16_t{0x0DE0}, uint16_t{0x0CA3}}) {
-        sim::Rig rig = test::RigBuilder().Gpu(id).Build();
-        rig.gpus[0].i2cDevices = {Device(I2cDeviceKind::VoltageController, 2, 0x60)};
-        StartDialog(rig);
+        StartDialog(VoltageDeviceRig(id, sim::I2cDeviceKind::VoltageController, 2, 0x60));
         ASSERT_TRUE(gpus->IsCardDevicePresent(0, 3)) << std::hex << id;
         EXPECT_TRUE(dlg().sliders.gpuVoltage.IsEnabled());
         EXPECT_EQ(dlg().sliders.gpuVoltage.GetRangeMin(), 0);

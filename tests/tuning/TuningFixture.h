@@ -77,6 +77,17 @@ protected:
         return rig;
     }
 
+    /// One legacy GPU of `deviceId` with an on-card voltage controller of `kind`.
+    static sim::Rig VoltageDeviceRig(uint16_t deviceId, sim::I2cDeviceKind kind, uint8_t port, uint8_t address) {
+        sim::Rig rig = test::RigBuilder().Gpu(deviceId).Build();
+        sim::I2cDeviceConfig device;
+        device.kind = kind;
+        device.port = port;
+        device.address = address;
+        rig.gpus[0].i2cDevices = {device};
+        return rig;
+    }
+
     /// Calls the simulator received for entry `id` since the last ClearCalls.
     std::vector<sim::CallRecord> CallsTo(uint32_t id) const { return simulator->CallsTo(id); }
     void ClearCalls() { simulator->ClearCalls(); }
