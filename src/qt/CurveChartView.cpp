@@ -2,7 +2,9 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygon>
+
+#include <algorithm>
 
 #include "monitor/CurveChart.h"
 
@@ -21,6 +23,7 @@ const QColor kHoverFace(32, 38, 48, 230);
 constexpr int kLegendX = 40;
 constexpr int kNumbersX = 150;
 constexpr int kNumberStep = 20;
+constexpr int kNumberGap = 8;
 constexpr int kLegendBandTop = 2;
 constexpr int kLegendBandBottom = 30;
 constexpr int kValueRowTop = 23;
@@ -93,14 +96,16 @@ void CurveChartView::PaintStrip(QPainter& painter, int strip, int series) {
         QPen pen(ToColor(monitor::kCurveColours[static_cast<std::size_t>(gpu)]), style_ == Style::Compact ? 1.5 : 1);
         pen.setCosmetic(true);
         painter.setPen(pen);
-        QPainterPath path;
+        // One polyline per stretch between lifts of the pen: far cheaper to stroke than a path.
+        QPolygon run;
         for (const monitor::HistoryPoint& p : points) {
-            if (p.startsLine)
-                path.moveTo(p.at.x, p.at.y);
-            else
-                path.lineTo(p.at.x, p.at.y);
+            if (p.startsLine && !run.isEmpty()) {
+                painter.drawPolyline(run);
+                run.clear();
+            }
+            run << QPoint(p.at.x, p.at.y);
         }
-        painter.drawPath(path);
+        if (!run.isEmpty()) painter.drawPolyline(run);
         if (style_ == Style::Compact || hoverX_ < 0) continue;
         for (const monitor::HistoryPoint& p : points) {
             if (p.at.x != hoverX_) continue;
@@ -124,14 +129,16 @@ void CurveChartView::PaintLegend(QPainter& painter, int strip, int series) {
     painter.setPen(kText);
     const QString label = QString::fromStdString(chart_->label(series)) + "(" +
                           QString::fromStdString(chart_->unit(series, gpuForUnit)) + "):";
-    painter.drawText(QRect(kLegendX, top + kLegendBandTop, kNumbersX - kLegendX, kLegendBandBottom - kLegendBandTop),
+    painter.drawText(QRect(kLegendX, top + kLegendBandTop, width() - kLegendX, kLegendBandBottom - kLegendBandTop),
                      Qt::AlignLeft | Qt::AlignVCenter, label);
+    // A long label pushes the GPU numbers right rather than running into them.
+    const int numbersX = std::max(kNumbersX, kLegendX + painter.fontMetrics().horizontalAdvance(label) + kNumberGap);
     int row = 0;
     for (int gpu = 0; gpu < monitor::kChartGpus; ++gpu) {
         if (!chart_->gpuBound(gpu)) continue;
         const QColor colour = ToColor(monitor::kCurveColours[static_cast<std::size_t>(gpu)]);
         painter.setPen(colour);
-        painter.drawText(QRect(kNumbersX + kNumberStep * gpu, top + kLegendBandTop, kNumberStep,
+        painter.drawText(QRect(numbersX + kNumberStep * gpu, top + kLegendBandTop, kNumberStep,
                                kLegendBandBottom - kLegendBandTop),
                          Qt::AlignLeft | Qt::AlignVCenter, QString::number(gpu + 1));
         // The newest value at the right edge, one row per GPU.
