@@ -215,11 +215,15 @@ TEST_F(ChartTest, CurveWalksBackAcrossMidnightAndStopsAtTheLeftLimit) {
     ASSERT_EQ(curve.size(), 4u);
     EXPECT_EQ(curve.back().at.x, kWidth - CurveChart::kNewestGap - 3);
 
-    // 300 samples at one per second reach past the left limit: the walk stops there.
-    for (int i = 0; i < 300; ++i) Feed({20});
+    // Hours of samples reach past the left limit: the walk stops there, and memory stays at
+    // the capacity (the plot width − 48) in the chart and in the shared history.
+    for (int i = 0; i < 10000; ++i) Feed({20});
     const auto longCurve = chart.Curve(0, kTemperature, kWidth, chart.ClientHeight());
     EXPECT_EQ(longCurve.back().at.x, CurveChart::kLeftLimit);
-    EXPECT_EQ(chart.queue(0, kTemperature).Count(), kWidth);  // capacity: the plot width − 48
+    for (int g = 0; g < 2; ++g) {
+        EXPECT_EQ(chart.queue(g, kTemperature).Count(), kWidth);
+        EXPECT_EQ(history.queues[static_cast<std::size_t>(g)][kTemperature].Count(), kWidth);
+    }
 }
 
 }  // namespace
