@@ -8,6 +8,8 @@ packages=(
   nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
+  python3            # a second program reads the monitor log back in the tests
+  xdotool imagemagick  # screenshots and CPU figures of the running program under Xvfb
 )
 
 missing=()

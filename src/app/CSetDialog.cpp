@@ -239,7 +239,8 @@ void CSetDialog::OnOK() {
 
     s.samplingPeriod = c.curveDrawing.checked ? ToStored(ChoiceOf(c.samplingPeriod)) : 0;
     WriteRegValue(store_, reg::kSamplingPeriod, s.samplingPeriod);
-    if (hooks_.setSamplingInterval) hooks_.setSamplingInterval(s.samplingPeriod * 1000);
+    // The charts take the chosen period even with curve drawing off; only the stored value is 0.
+    if (hooks_.setSamplingInterval) hooks_.setSamplingInterval(ToStored(ChoiceOf(c.samplingPeriod)) * 1000);
     if (hooks_.setFramerateFeed) hooks_.setFramerateFeed(s.osdFramerateShow);
 
     // With no option checked (an entry the dialog could not read) the entry stays as it is.

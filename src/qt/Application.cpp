@@ -29,6 +29,8 @@
 #include "qt/QtFontRegistry.h"
 #include "qt/QtPrompts.h"
 #include "qt/SettingsWindow.h"
+#include "qt/ChartsHost.h"    // history charts
+#include "qt/QtFileOpener.h"  // history charts
 #include "qt/Skin.h"
 #include "sim/Simulator.h"
 #include "tuning/CCorvaneHDDlg.h"
@@ -113,7 +115,7 @@ void PrintSampleLines(tuning::CCorvaneHDDlg& dialog) {
 // End of monitoring.
 
 void OpenSettingsWindow(app::CCorvaneHDApp& application, platform::SettingsStore& store,
-                        tuning::CCorvaneHDDlg& dialog, QWidget* parent) {
+                        tuning::CCorvaneHDDlg& dialog, QWidget* parent, app::SetDialogHooks hooks = {}) {
     app::SetDialogContext context;
     if (dialog.currentGpu() >= 0) {
         const auto g = static_cast<uint8_t>(dialog.currentGpu());
@@ -122,7 +124,7 @@ void OpenSettingsWindow(app::CCorvaneHDApp& application, platform::SettingsStore
         context.legacyListB = record && record->legacyListB;
     }
     context.lcmServiceInstalled = application.lcmServiceInstalled();
-    app::CSetDialog setDialog(application.settings(), store, application.autostart(), context);
+    app::CSetDialog setDialog(application.settings(), store, application.autostart(), context, std::move(hooks));
     SettingsWindow window(setDialog, parent);
     window.exec();
 }
@@ -217,6 +219,8 @@ int RunApplication(int argc, char** argv) {
     std::unique_ptr<HostWindow> host;
     std::unique_ptr<AdvanceDialogHost> advancedHost;  // advanced control window
     std::unique_ptr<monitor::SampleLoop> sampler;  // monitoring
+    QtFileOpener fileOpener;                        // history charts
+    std::unique_ptr<ChartsHost> charts;             // history charts
     if (headless) {
         std::printf("Running without a window; Ctrl+C ends it.\n");
         // Monitoring: the window's sampling loop (alarm and fan schemes included) over a
@@ -247,7 +251,11 @@ int RunApplication(int argc, char** argv) {
         };
         hooks.quitProcess = [&loop] { loop.Quit(0); };
         hooks.openSettingsDialog = [&] {
-            if (dialog) OpenSettingsWindow(application, *services.settingsStore, *dialog, hostView);
+            app::SetDialogHooks setHooks;  // history charts
+            setHooks.setSamplingInterval = [&charts](uint32_t ms) {
+                if (charts) charts->SetSamplingInterval(ms);
+            };
+            if (dialog) OpenSettingsWindow(application, *services.settingsStore, *dialog, hostView, std::move(setHooks));
         };
         // Settings file.
         hooks.saveOrDeleteUserSettings = [&userSettings, &application] {
@@ -302,6 +310,13 @@ int RunApplication(int argc, char** argv) {
         view->AttachSampler(*sampler);
         sampler->Start(loop);
         // End of monitoring.
+        // History charts: the monitor page's charts and the monitor window (page button, tray).
+        charts = std::make_unique<ChartsHost>(ChartsContext{*controller, application.settings(), loop, ui::SystemClock(),
+                                                            qtPrompts, &fileOpener, paths.dataDir});
+        charts->Start();
+        view->AttachCharts(*charts);
+        QObject::connect(frame, &HostWindow::monitorRequested, frame, [&charts] { charts->OpenMonitor(); });
+        // End of history charts.
         ServeInstanceRequests(*qapp, *services.instanceGuard, [controller] { controller->OnShowFromTray(); },
                               [&advancedHost] { advancedHost->Open(); });  // advanced control window
         if (cl.advanced) advancedHost->Open();                             // advanced control window
@@ -313,6 +328,7 @@ int RunApplication(int argc, char** argv) {
     // before the GPU layer.
     advancedHost.reset();  // advanced control window: before the controller it reads through
     host.reset();
+    charts.reset();   // history charts: they read the controller's live fields
     sampler.reset();  // monitoring: after the window that shows its curve, before the controller
     profileSlots.reset();               // settings file
     userSettings.AttachDialog(nullptr);  // settings file

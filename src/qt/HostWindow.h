@@ -36,6 +36,8 @@ signals:
     /// The title bar's "Profile" button or the tray menu's "Profile".
     void profileRequested();
     // End of advanced control and profile windows.
+    /// The tray menu's "Monitors": the history charts' window.
+    void monitorRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -7,11 +7,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMetaObject>
+#include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
 
 #include "app/CMultiLangSupp.h"
 #include "monitor/SampleLoop.h"
+#include "qt/ChartsHost.h"
+#include "qt/CurveChartView.h"
 #include "qt/FanCurveView.h"
 #include "qt/SkinnedButton.h"
 #include "qt/SkinnedSlider.h"
@@ -302,7 +305,10 @@ QWidget* MainWindow::BuildMonitorPage() {
     fanCurve_->setToolTip(T(242));
     fanCurve_->setMinimumHeight(128);
     curveLayout->addWidget(fanCurve_, 1);
-    column->addWidget(curvePanel, 1);
+    monitorBottomRow_ = new QHBoxLayout;  // the history chart joins it (AttachCharts)
+    monitorBottomRow_->setSpacing(12);
+    monitorBottomRow_->addWidget(curvePanel, 1);
+    column->addLayout(monitorBottomRow_, 1);
     return page;
 }
 
@@ -442,6 +448,42 @@ void MainWindow::AttachSampler(monitor::SampleLoop& sampler) {
     sampler_ = &sampler;
     fanCurve_->SetCurve(&sampler.curve());
     RenderMonitor();
+}
+
+void MainWindow::AttachCharts(ChartsHost& charts) {
+    if (!monitorBottomRow_ || monitorBottomRow_->count() > 1) return;
+    // Small history charts beside the values they follow.
+    for (std::size_t slot = 0; slot < ChartsHost::kSmallSeries.size(); ++slot) {
+        const auto field = monitor::kSeries[static_cast<std::size_t>(ChartsHost::kSmallSeries[slot])].source;
+        for (const MonitorTile& tile : monitorTiles_) {
+            auto* column = tile.field == field ? qobject_cast<QVBoxLayout*>(tile.value->parentWidget()->layout()) : nullptr;
+            if (!column) continue;
+            column->removeWidget(tile.value);
+            auto* row = new QHBoxLayout;
+            row->setSpacing(6);
+            row->addWidget(charts.TakeSmallView(slot), 1);
+            row->addWidget(tile.value);
+            column->addLayout(row);
+        }
+    }
+    // The temperature history of every GPU beside the fan curve, and the way to the monitor window.
+    auto* panel = Panel();
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(12, 6, 12, 8);
+    layout->setSpacing(4);
+    auto* header = new QHBoxLayout;
+    header->addStretch(1);
+    auto* open = new QPushButton(T(244));  // "Monitors"
+    open->setObjectName("titleButton");
+    open->setToolTip(T(167));
+    connect(open, &QPushButton::clicked, this, [&charts] { charts.OpenMonitor(); });
+    header->addWidget(open);
+    layout->addLayout(header);
+    CurveChartView* large = charts.TakeLargeView();
+    large->setFixedHeight(monitor::CurveChart::kStripHeight + monitor::CurveChart::kBottomMargin);
+    layout->addWidget(large);
+    layout->addStretch(1);
+    monitorBottomRow_->addWidget(panel, 1);
 }
 
 void MainWindow::SampleTaken() {

@@ -20,6 +20,7 @@ namespace vx::tuning { class ProfileSlots; }
 
 namespace vx::qt {
 
+class ChartsHost;
 class FanCurveView;
 class ProfileSlotBar;
 class SkinnedButton;
@@ -53,6 +54,8 @@ public:
     /// The sampling loop whose label colours and fan curve the window shows; it must outlive
     /// the window.
     void AttachSampler(monitor::SampleLoop& sampler);
+    /// Places the history charts on the monitor page; `charts` must outlive the window.
+    void AttachCharts(ChartsHost& charts);
     /// After each sample: only the live values and the fan curve change.
     void SampleTaken();
     /// Shows the ten profile slot buttons in the footer; `profileSlots` must outlive the window.
@@ -130,6 +133,7 @@ private:
     std::map<int, QLabel*> infoValues_;  // by message row of the field's label
     std::vector<MonitorTile> monitorTiles_;
     FanCurveView* fanCurve_ = nullptr;
+    QHBoxLayout* monitorBottomRow_ = nullptr;  // fan curve, history chart
     QHBoxLayout* footerRow_ = nullptr;
     ProfileSlotBar* slotBar_ = nullptr;
     monitor::SampleLoop* sampler_ = nullptr;
