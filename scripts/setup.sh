@@ -8,6 +8,7 @@ packages=(
   nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
+  libpulse-dev pulseaudio pulseaudio-utils sox
 )
 
 missing=()
