@@ -4,13 +4,17 @@
 
 namespace vx::app {
 
-AutostartEntry::AutostartEntry(platform::Autostart& store, std::string executablePath)
-    : store_(store), executablePath_(std::move(executablePath)) {}
+AutostartEntry::AutostartEntry(platform::Autostart& store, std::string executablePath, std::vector<std::string> options)
+    : store_(store), executablePath_(std::move(executablePath)), options_(std::move(options)) {}
 
-std::string AutostartEntry::CommandText(const std::string& executablePath, int mode) {
+std::vector<std::string> AutostartEntry::Command(const std::string& executablePath,
+                                                 const std::vector<std::string>& options, int mode) {
     const char* name = StartupSwitchName(mode);
     if (!name) return {};
-    return executablePath + ' ' + name;
+    std::vector<std::string> command{executablePath};
+    command.insert(command.end(), options.begin(), options.end());
+    command.emplace_back(name);
+    return command;
 }
 
 std::optional<int> AutostartEntry::ModeFromCommandText(const std::string& text) {
@@ -26,7 +30,7 @@ bool AutostartEntry::Apply(int mode) {
     }
     if (!StartupSwitchName(mode)) return false;
     mode_ = mode;
-    return store_.Write(CommandText(executablePath_, mode));
+    return store_.Write(Command(executablePath_, options_, mode));
 }
 
 bool AutostartEntry::Remove() { return store_.Remove(); }

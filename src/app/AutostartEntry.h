@@ -3,6 +3,7 @@
 // the application keeps for it.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/StartupSwitch.h"
 #include "platform/Autostart.h"
@@ -11,8 +12,9 @@ namespace vx::app {
 
 class AutostartEntry {
 public:
-    /// `executablePath` is the full path written into the entry, never shortened.
-    AutostartEntry(platform::Autostart& store, std::string executablePath);
+    /// `executablePath` is the full path written into the entry, never shortened; `options`
+    /// follow it, so the session starts the program as it runs now (driver, data folder).
+    AutostartEntry(platform::Autostart& store, std::string executablePath, std::vector<std::string> options = {});
 
     /// The mode last chosen or read back; 4 ("SysTray") until then.
     int Mode() const { return mode_; }
@@ -28,8 +30,9 @@ public:
     /// (0 when none matches). No entry, no blank, or a blank only at the start leaves the mode.
     void ReadBack();
 
-    /// The entry's text for a mode 2 to 5: path, one blank, the switch; "" for other modes.
-    static std::string CommandText(const std::string& executablePath, int mode);
+    /// The entry's command for a mode 2 to 5: path, options, the switch; empty for other modes.
+    static std::vector<std::string> Command(const std::string& executablePath, const std::vector<std::string>& options,
+                                            int mode);
 
     /// The mode an entry's text selects, or nothing when the text leaves the mode unchanged.
     static std::optional<int> ModeFromCommandText(const std::string& text);
@@ -37,6 +40,7 @@ public:
 private:
     platform::Autostart& store_;
     std::string executablePath_;
+    std::vector<std::string> options_;
     int mode_ = kModeSysTray;
 };
 

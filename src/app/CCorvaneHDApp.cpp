@@ -7,10 +7,12 @@ namespace vx::app {
 
 CCorvaneHDApp::CCorvaneHDApp(AppEnvironment env, driver::DriverBinding& binding)
     : env_(std::move(env)),
-      autostart_(env_.autostart, env_.executablePath),
+      autostart_(env_.autostart, env_.executablePath, env_.autostartOptions),
       gpu_(binding),
       fonts_(env_.fontDir) {
     settings_.Load(env_.settingsStore);
+    // The GPU layer's own refusals (VF points) are the user's to see, not only the trace's.
+    gpu_.SetPrompts(&env_.prompts);
 }
 
 void CCorvaneHDApp::ShowError(int row) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/AppSettings.h"
 #include "app/AutostartEntry.h"
@@ -27,6 +28,7 @@ struct AppEnvironment {
     FontRegistry* fontRegistry = nullptr;  // null: no fonts to install (no window)
     std::string executablePath;
     std::filesystem::path fontDir = "fonts";
+    std::vector<std::string> autostartOptions;  // written after the path into the autostart entry
 };
 
 /// The module service whose presence the settings dialog reports.

@@ -65,6 +65,14 @@ uint32_t ToStored(int choice) { return static_cast<uint32_t>(choice) + 1; }
 
 }  // namespace
 
+SetDialogContext SetDialogContext::ForGpu(const GpuRecord* record, bool lcmServiceInstalled) {
+    SetDialogContext context;
+    context.supportedGpu = record && record->supportedGpu;
+    context.quirk0E22 = record && record->quirk0E22;
+    context.lcmServiceInstalled = lcmServiceInstalled;
+    return context;
+}
+
 CSetDialog::CSetDialog(AppSettings& settings, platform::SettingsStore& store,
                        AutostartEntry& autostart, SetDialogContext context, SetDialogHooks hooks)
     : settings_(settings),
@@ -150,9 +158,11 @@ void CSetDialog::OnInitDialog() {
     SetTexts();
     SetDialogControls& c = controls_;
 
-    c.fanTempSet.enabled = context_.usesPstates20;
-    c.performanceMode.visible = context_.usesPstates20;
-    c.silentMode.visible = context_.legacyListB;
+    // Shown where the fan automation acts on them: it runs these schemes only for a supported
+    // GPU, and the silent table was made for one board.
+    c.fanTempSet.enabled = context_.supportedGpu;
+    c.performanceMode.visible = context_.supportedGpu;
+    c.silentMode.visible = context_.quirk0E22;
 
     c.lcmService.text = context_.lcmServiceInstalled ? "The LCM Services was Installed!"
                                                      : "The LCM Services Uninstalled!";

@@ -8,6 +8,7 @@
 
 #include "app/AppSettings.h"
 #include "app/AutostartEntry.h"
+#include "gpu/GpuRecord.h"
 #include "platform/SettingsStore.h"
 #include "ui/DialogControls.h"
 
@@ -15,9 +16,12 @@ namespace vx::app {
 
 /// What the dialog needs to know about the current GPU and the machine.
 struct SetDialogContext {
-    bool usesPstates20 = false;        // current GPU on the P-state 2.0 voltage path
-    bool legacyListB = false;          // current GPU of the second legacy family
+    bool supportedGpu = false;         // the fan schemes act on the current GPU
+    bool quirk0E22 = false;            // the one board the silent scheme is made for
     bool lcmServiceInstalled = false;  // LCD module service found at start
+
+    /// The flags of the current GPU's record; `record` may be null (no GPU).
+    static SetDialogContext ForGpu(const GpuRecord* record, bool lcmServiceInstalled);
 };
 
 /// Effects that belong to other windows; each may be left empty.

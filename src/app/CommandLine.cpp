@@ -50,6 +50,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     return cl;
 }
 
+std::vector<std::string> AutostartOptions(const CommandLine& cl) {
+    std::vector<std::string> options;
+    if (cl.rigFile) options.push_back("--simulate=" + std::filesystem::absolute(*cl.rigFile).string());
+    else if (cl.simulate) options.emplace_back("--simulate");
+    if (cl.dataDir) {
+        options.emplace_back("--data-dir");
+        options.push_back(std::filesystem::absolute(*cl.dataDir).string());
+    }
+    return options;
+}
+
 std::string UsageText(const std::string& programName) {
     return "Usage: " + programName +
            " [--simulate[=RIG.json]] [--data-dir DIR] [--headless] [--advanced] [SWITCH]\n"

@@ -20,6 +20,9 @@ struct CommandLine {
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
+/// The options an automatic start must repeat to meet the same driver and program folder,
+/// with paths made absolute against the current directory (the session starts elsewhere).
+std::vector<std::string> AutostartOptions(const CommandLine& cl);
 std::string UsageText(const std::string& programName);
 
 }  // namespace vx::app

@@ -8,6 +8,7 @@
 
 #include "app/AppSettings.h"
 #include "app/CMultiLangSupp.h"
+#include "app/CSetDialog.h"
 #include "gpu/GpuAccess.h"
 #include "gpu/TelemetryUnits.h"
 #include "platform/SettingsStore.h"
@@ -60,6 +61,17 @@ ValueLabel ClockLabel(bool has, const LegacyDomainRange& domain) {
 }
 
 }  // namespace
+
+app::SetDialogHooks SampleLoop::SettingsDialogHooks() {
+    app::SetDialogHooks hooks;
+    hooks.setSamplingInterval = [this](uint32_t intervalMs) {
+        if (hooks_.samplingIntervalChanged) hooks_.samplingIntervalChanged(intervalMs);
+    };
+    hooks.setFramerateFeed = [this](bool show) {
+        if (hooks_.framerateDisplayChanged) hooks_.framerateDisplayChanged(show);
+    };
+    return hooks;
+}
 
 SampleLoop::SampleLoop(tuning::CCorvaneHDDlg& dialog, app::AppSettings& settings, platform::SettingsStore& store,
                        platform::SystemActions& actions, ui::IClock& clock, SampleHooks hooks,

@@ -16,7 +16,10 @@
 #include "monitor/ViewTypes.h"
 
 namespace vx {
-namespace app { struct AppSettings; }
+namespace app {
+struct AppSettings;
+struct SetDialogHooks;
+}  // namespace app
 namespace platform {
 class SettingsStore;
 class SystemActions;
@@ -63,6 +66,10 @@ struct SampleHooks {
     /// Shows the alarm window modally and returns when the user closed it. Samples go on
     /// meanwhile (a nested loop); they beep but open no second window.
     std::function<void(CIndicateInstDialog& window)> showAlarm;
+    // The settings dialog's OK: the charts' sampling interval (the chosen period, also with curve
+    // drawing off) and the on-screen display's frame-rate flag.
+    std::function<void(uint32_t intervalMs)> samplingIntervalChanged;
+    std::function<void(bool show)> framerateDisplayChanged;
 };
 
 class SampleLoop {
@@ -90,6 +97,9 @@ public:
     void Stop();
     /// The main window's timer handler for the timers this loop owns.
     void OnTimer(uint32_t id);
+
+    /// The settings dialog's effects on the sample's consumers, for as long as this loop lives.
+    app::SetDialogHooks SettingsDialogHooks();
 
     /// One sample of every GPU. Skipped, without waiting, while another thread (the apply
     /// worker) holds the hardware.

@@ -22,6 +22,7 @@
 #include "platform/TerminationSignals.h"
 #include "qt/AlarmWindow.h"  // monitoring
 #include "qt/AdvanceWindow.h"  // advanced control window
+#include "qt/DisplayBellActions.h"  // monitoring
 #include "qt/HostWindow.h"
 #include "qt/MainWindow.h"
 #include "qt/QtEventLoop.h"
@@ -115,15 +116,10 @@ void PrintSampleLines(tuning::CCorvaneHDDlg& dialog) {
 // End of monitoring.
 
 void OpenSettingsWindow(app::CCorvaneHDApp& application, platform::SettingsStore& store,
-                        tuning::CCorvaneHDDlg& dialog, QWidget* parent, app::SetDialogHooks hooks = {}) {
-    app::SetDialogContext context;
-    if (dialog.currentGpu() >= 0) {
-        const auto g = static_cast<uint8_t>(dialog.currentGpu());
-        context.usesPstates20 = application.gpu().usesPstates20(g);
-        const GpuRecord* record = application.gpu().Record(g);
-        context.legacyListB = record && record->legacyListB;
-    }
-    context.lcmServiceInstalled = application.lcmServiceInstalled();
+                        tuning::CCorvaneHDDlg& dialog, app::SetDialogHooks hooks, QWidget* parent) {
+    const GpuRecord* record =
+        dialog.currentGpu() >= 0 ? application.gpu().Record(static_cast<uint8_t>(dialog.currentGpu())) : nullptr;
+    const app::SetDialogContext context = app::SetDialogContext::ForGpu(record, application.lcmServiceInstalled());
     app::CSetDialog setDialog(application.settings(), store, application.autostart(), context, std::move(hooks));
     SettingsWindow window(setDialog, parent);
     window.exec();
@@ -171,6 +167,8 @@ int RunApplication(int argc, char** argv) {
         return 2;
     }
 
+    // Before the working directory changes: relative paths mean what the user typed.
+    const std::vector<std::string> autostartOptions = app::AutostartOptions(cl);
     const platform::AppPaths paths = platform::ResolveAppPaths(cl.dataDir);
     if (!platform::PrepareDataDir(paths)) {
         std::fprintf(stderr, "%s: cannot use the data folder %s\n", program.c_str(), paths.dataDir.c_str());
@@ -184,6 +182,7 @@ int RunApplication(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(VX_VERSION);
 
     platform::PlatformServices services = platform::MakePlatformServices(paths);
+    DisplayBellActions desktopActions(*services.systemActions);  // monitoring: the alarm's beep with a window
     ui::ConsolePrompts consolePrompts;
     QtPrompts qtPrompts;
     std::optional<QtFontRegistry> fontRegistry;
@@ -193,7 +192,7 @@ int RunApplication(int argc, char** argv) {
                             *services.serviceControl,
                             headless ? static_cast<ui::IPrompts&>(consolePrompts) : qtPrompts,
                             fontRegistry ? &*fontRegistry : nullptr, paths.executable.string(),
-                            paths.dataDir / "fonts"};
+                            paths.dataDir / "fonts", autostartOptions};
     // Advanced control window: with --advanced a running copy is asked to show it, and this one leaves.
     if (cl.advanced && platform::ForwardToRunningCopy(*services.instanceGuard, platform::kAdvancedRequest)) return 0;
     app::CCorvaneHDApp application(env, driver::DriverBinding::Process());
@@ -251,11 +250,9 @@ int RunApplication(int argc, char** argv) {
         };
         hooks.quitProcess = [&loop] { loop.Quit(0); };
         hooks.openSettingsDialog = [&] {
-            app::SetDialogHooks setHooks;  // history charts
-            setHooks.setSamplingInterval = [&charts](uint32_t ms) {
-                if (charts) charts->SetSamplingInterval(ms);
-            };
-            if (dialog) OpenSettingsWindow(application, *services.settingsStore, *dialog, hostView, std::move(setHooks));
+            if (dialog && sampler)
+                OpenSettingsWindow(application, *services.settingsStore, *dialog, sampler->SettingsDialogHooks(),
+                                   hostView);
         };
         // Settings file.
         hooks.saveOrDeleteUserSettings = [&userSettings, &application] {
@@ -304,8 +301,11 @@ int RunApplication(int argc, char** argv) {
         sampleHooks.showAlarm = [&hostView](monitor::CIndicateInstDialog& window) {
             AlarmWindow::ShowModal(window, hostView);
         };
+        sampleHooks.samplingIntervalChanged = [&charts](uint32_t ms) {  // history charts
+            if (charts) charts->SetSamplingInterval(ms);
+        };
         sampler = std::make_unique<monitor::SampleLoop>(*controller, application.settings(), *services.settingsStore,
-                                                        *services.systemActions, ui::SystemClock(),
+                                                        desktopActions, ui::SystemClock(),
                                                         std::move(sampleHooks));
         view->AttachSampler(*sampler);
         sampler->Start(loop);

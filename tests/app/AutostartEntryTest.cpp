@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/AutostartEntry.h"
 #include "support/FakeAutostart.h"
@@ -77,19 +78,26 @@ TEST(AutostartEntry, ReadBackMatchesTheTextAfterTheLastBlank) {
     }
 }
 
-TEST(AutostartEntry, LongAndBlankFilledPathsRoundTripUncut) {
+TEST(AutostartEntry, PathAndOptionsRoundTripUncutWithTheSwitchLast) {
+    using Args = std::vector<std::string>;
+    const Args carried{"--simulate=/home/u/my rigs/rig.json", "--data-dir", "/home/u/Veltrix Data"};
     for (const std::string& path : {"/" + std::string(299, 'x'), std::string("/opt/My Apps/Veltrix Plus/vx")}) {
-        test::FakeAutostart store;
-        AutostartEntry writer(store, path);
-        ASSERT_TRUE(writer.Apply(kModeNormal));
-        EXPECT_EQ(store.entry, path + " Normal");
-        ASSERT_TRUE(writer.Apply(kModeOnlyApplySettings));
-        AutostartEntry reader(store, path);
-        reader.ReadBack();
-        EXPECT_EQ(reader.Mode(), kModeOnlyApplySettings);
+        for (const Args& options : {Args{}, carried}) {
+            test::FakeAutostart store;
+            AutostartEntry writer(store, path, options);
+            ASSERT_TRUE(writer.Apply(kModeNormal));
+            Args expected{path};
+            expected.insert(expected.end(), options.begin(), options.end());
+            expected.emplace_back("Normal");
+            EXPECT_EQ(store.arguments, expected);
+            ASSERT_TRUE(writer.Apply(kModeOnlyApplySettings));
+            AutostartEntry reader(store, path);
+            reader.ReadBack();
+            EXPECT_EQ(reader.Mode(), kModeOnlyApplySettings) << *store.entry;
+        }
     }
-    EXPECT_EQ(AutostartEntry::CommandText("/a b", kModeSysTray), "/a b SysTray");
-    EXPECT_EQ(AutostartEntry::CommandText("/a", kModeDoNotRun), "");
+    EXPECT_EQ(AutostartEntry::Command("/a b", {"--simulate"}, kModeSysTray), (Args{"/a b", "--simulate", "SysTray"}));
+    EXPECT_TRUE(AutostartEntry::Command("/a", carried, kModeDoNotRun).empty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -84,19 +85,36 @@ TEST_F(CSetDialogTest, ListsCarryTheirFormattedItems) {
     EXPECT_TRUE(C().samplingPeriod.enabled);
 }
 
-TEST_F(CSetDialogTest, GpuAndServiceDecideWhatIsShown) {
-    Open({});
-    EXPECT_FALSE(C().fanTempSet.enabled);
-    EXPECT_FALSE(C().performanceMode.visible);
-    EXPECT_FALSE(C().silentMode.visible);
-    Open({.usesPstates20 = true, .legacyListB = false, .lcmServiceInstalled = true});
-    EXPECT_TRUE(C().fanTempSet.enabled);
-    EXPECT_TRUE(C().performanceMode.visible);
-    EXPECT_FALSE(C().silentMode.visible);
+TEST_F(CSetDialogTest, FanSchemesShowWhereTheFanAutomationActs) {
+    auto record = [](bool supported, bool quirk, bool pstates20, bool listB) {
+        GpuRecord r;
+        r.supportedGpu = supported;
+        r.quirk0E22 = quirk;
+        r.pstate20Group1 = pstates20;
+        r.legacyListB = listB;
+        return r;
+    };
+    struct Case {
+        const char* gpu;
+        std::optional<GpuRecord> record;
+        bool fanTempEnabled, performanceShown, silentShown;
+    };
+    const Case cases[] = {
+        {"none", std::nullopt, false, false, false},
+        {"supported VF-point board (GTX 1070 Ti)", record(true, false, false, false), true, true, false},
+        {"supported P-state 2.0 board", record(true, false, true, false), true, true, false},
+        {"0x0E22", record(true, true, false, false), true, true, true},
+        {"second legacy family", record(false, false, false, true), false, false, false},
+    };
+    for (const Case& c : cases) {
+        Open(SetDialogContext::ForGpu(c.record ? &*c.record : nullptr, false));
+        EXPECT_EQ(C().fanTempSet.enabled, c.fanTempEnabled) << c.gpu;
+        EXPECT_EQ(C().performanceMode.visible, c.performanceShown) << c.gpu;
+        EXPECT_EQ(C().silentMode.visible, c.silentShown) << c.gpu;
+    }
+    EXPECT_EQ(C().lcmService.text, "The LCM Services Uninstalled!");
+    Open(SetDialogContext::ForGpu(nullptr, true));
     EXPECT_EQ(C().lcmService.text, "The LCM Services was Installed!");
-    Open({.usesPstates20 = false, .legacyListB = true});
-    EXPECT_TRUE(C().silentMode.visible);
-    EXPECT_FALSE(C().performanceMode.visible);
 }
 
 TEST_F(CSetDialogTest, OpeningRereadsFiveValuesAndShowsTheFields) {
@@ -271,7 +289,7 @@ TEST_F(CSetDialogTest, SamplingPeriodAndDisplayFlagReachTheOtherWindows) {
 }
 
 TEST_F(CSetDialogTest, FanSchemeChecksExcludeEachOther) {
-    Open({.usesPstates20 = true, .legacyListB = true});
+    Open({.supportedGpu = true, .quirk0E22 = true});
     dialog_->SetCustomMode(true);
     EXPECT_TRUE(C().fanLow.enabled);
     dialog_->SetSilentMode(true);

@@ -27,6 +27,23 @@ TEST(CommandLineTest, PlainSimulateMeansTheDemoRig) {
     EXPECT_FALSE(cl.rigFile);
 }
 
+TEST(CommandLineTest, AutostartRepeatsTheDriverAndFolderChoiceWithAbsolutePaths) {
+    using Args = std::vector<std::string>;
+    const std::string here = std::filesystem::current_path().string();
+    struct Case {
+        Args args;
+        Args carried;
+    };
+    const Case cases[] = {
+        {{"Minimize"}, {}},
+        {{"--headless", "--advanced", "SysTray"}, {}},
+        {{"--simulate"}, {"--simulate"}},
+        {{"--simulate=rigs/my rig.json", "--data-dir=d"}, {"--simulate=" + here + "/rigs/my rig.json", "--data-dir", here + "/d"}},
+        {{"--data-dir", "/srv/vx data", "--simulate=/r.json"}, {"--simulate=/r.json", "--data-dir", "/srv/vx data"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(AutostartOptions(ParseCommandLine(c.args)), c.carried) << c.args.size();
+}
+
 TEST(CommandLineTest, MistakesAreReportedNotIgnored) {
     EXPECT_EQ(ParseCommandLine({"--data-dir"}).errors.size(), 1u);
     EXPECT_EQ(ParseCommandLine({"--simulate="}).errors.size(), 1u);

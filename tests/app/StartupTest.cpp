@@ -32,7 +32,7 @@ protected:
 
     CCorvaneHDApp& MakeApp() {
         app::AppEnvironment env{settings_, autostart_, guard_, services_, prompts_, &fonts_,
-                                "/opt/veltrix-plus/bin/veltrix-plus", "fonts"};
+                                "/opt/veltrix-plus/bin/veltrix-plus", "fonts", {}};
         app_ = std::make_unique<CCorvaneHDApp>(env, *binding_);
         return *app_;
     }

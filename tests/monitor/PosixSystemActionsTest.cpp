@@ -1,10 +1,16 @@
-// The power-off request: the command lines tried, and running them bounded and without a shell.
-// Only harmless programs are run here.
+// The power-off request: the command lines tried, and running them bounded and without a shell;
+// the beep's tone as a sound server started here records it. Only harmless programs are run.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+
 #include "platform/posix/PosixSystemActions.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 namespace vx::platform {
@@ -34,6 +40,87 @@ TEST(PosixSystemActionsTest, RunsBoundedAndFallsBackToTheNextCommand) {
 
     EXPECT_TRUE(PosixSystemActions("/bin/false", "/bin/true").ScheduleShutdown(10, "m"));
     EXPECT_FALSE(PosixSystemActions("/bin/false", "/nonexistent/vx-shutdown").ScheduleShutdown(10, "m"));
+}
+
+std::string OnPath(const std::string& name) {
+    std::istringstream path(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
+    for (std::string dir; std::getline(path, dir, ':');)
+        if (::access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
+    return {};
+}
+
+// Where a recording holds a tone: its loud stretch, its peak and the frequency of its zero
+// crossings; nothing until the tone is followed by 100 ms of quiet.
+struct Tone {
+    int peak = 0;
+    double frequencyHz = 0;
+};
+std::optional<Tone> FindTone(const std::string& raw) {
+    std::vector<int16_t> samples(raw.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(uint8_t(raw[2 * i]) | uint8_t(raw[2 * i + 1]) << 8);
+    auto loud = [](int16_t s) { return std::abs(int{s}) > 1000; };
+    const auto first = std::find_if(samples.begin(), samples.end(), loud);
+    const auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
+    if (first == samples.end() || samples.end() - last < PulseTone::kSampleRate / 10) return std::nullopt;
+    Tone tone;
+    int crossings = 0;
+    for (auto it = first; it != last; ++it) {
+        tone.peak = std::max(tone.peak, std::abs(int{*it}));
+        if (it != first && (*it >= 0) != (*(it - 1) >= 0)) ++crossings;
+    }
+    tone.frequencyHz = crossings / 2.0 * PulseTone::kSampleRate / double(last - first);
+    return tone;
+}
+
+TEST(PosixSystemActionsTest, BeepIsAToneThatARunningSoundServerPlays) {
+    const std::string pulseaudio = OnPath("pulseaudio");
+    if (pulseaudio.empty()) GTEST_SKIP() << "no pulseaudio binary to start a sound server with";
+    const std::string parecord = OnPath("parecord");
+    ASSERT_FALSE(parecord.empty()) << "parecord (pulseaudio-utils) records what the server plays";
+    ASSERT_TRUE(PulseTone::LibraryAvailable());
+
+    test::TempDir dir;
+    const std::map<std::string, std::string> env{{"HOME", dir.path().string()},
+                                                 {"XDG_RUNTIME_DIR", dir.path().string()},
+                                                 {"PULSE_RUNTIME_PATH", (dir / "pulse").string()},
+                                                 {"PATH", "/usr/bin:/bin"}};
+    std::filesystem::create_directories(dir / "out" / "server");
+    std::filesystem::create_directories(dir / "out" / "recorder");
+    test::ChildProcess server(pulseaudio,
+                              {"--daemonize=no", "-n", "--exit-idle-time=-1", "--load=module-native-protocol-unix",
+                               "--load=module-null-sink sink_name=vxtest"},
+                              env, dir / "out" / "server");
+    const std::string address = "unix:" + (dir / "pulse" / "native").string();
+    auto waitFor = [](auto condition) {
+        for (int i = 0; i < 500 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return condition();
+    };
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(dir / "pulse" / "native"); })) << "no sound server";
+
+    const auto recording = dir / "tone.raw";
+    test::ChildProcess recorder(parecord,
+                                {"--server=" + address, "--device=vxtest.monitor", "--raw", "--format=s16le",
+                                 "--rate=44100", "--channels=1", recording.string()},
+                                env, dir / "out" / "recorder");
+    // The null sink's monitor streams silence once the recorder is connected.
+    ASSERT_TRUE(waitFor([&] { return test::TempDir::ReadFile(recording).size() > 4096; })) << "nothing recorded";
+
+    std::optional<Tone> tone;
+    {
+        PosixSystemActions actions("/bin/false", "/bin/false", std::chrono::seconds(1), address);
+        actions.Beep(2300, 300);
+        EXPECT_TRUE(waitFor([&] { return (tone = FindTone(test::TempDir::ReadFile(recording))).has_value(); }));
+    }
+    recorder.Signal(SIGINT);
+    EXPECT_TRUE(recorder.Wait().has_value());
+    ASSERT_TRUE(tone) << "the tone never reached the sound server";
+    EXPECT_GT(tone->peak, 5000);
+    EXPECT_NEAR(tone->frequencyHz, 2300, 115);
+
+    // Without a server nothing plays, nothing fails and nothing waits.
+    EXPECT_FALSE(PulseTone("unix:" + (dir / "none" / "native").string()).Play(2300, 100));
+    PosixSystemActions("/bin/false", "/bin/false", std::chrono::seconds(1), "unix:/nonexistent/native").Beep(2300, 800);
 }
 
 }  // namespace

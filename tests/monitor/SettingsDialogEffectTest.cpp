@@ -17,7 +17,7 @@ class SettingsDialogEffectTest : public MonitorFixture {
 protected:
     // The dialog over the same settings and store the running loop reads, as the window opens it.
     app::CSetDialog& OpenSettings() {
-        setDialog.emplace(settings, store, autostartEntry, app::SetDialogContext{});
+        setDialog.emplace(settings, store, autostartEntry, app::SetDialogContext{}, sampler().SettingsDialogHooks());
         setDialog->OnInitDialog();
         return *setDialog;
     }
@@ -79,6 +79,24 @@ TEST_F(SettingsDialogEffectTest, AssociatedFanFollowsTheSimulatedTemperatureUnti
     Samples(5);
     EXPECT_EQ(Live(0).temperature, settled.temperature);
     EXPECT_EQ(Live(0).fanPercent, settled.fanPercent);
+}
+
+TEST_F(SettingsDialogEffectTest, ChartIntervalAndFrameRateFlagReachTheSampleConsumers) {
+    std::vector<uint32_t> intervals;
+    std::vector<bool> framerate;
+    sampleHooks.samplingIntervalChanged = [&](uint32_t ms) { intervals.push_back(ms); };
+    sampleHooks.framerateDisplayChanged = [&](bool show) { framerate.push_back(show); };
+    StartMonitor(SteadyRig({tuningtest::kPascalId}));
+    app::CSetDialog& dialog = OpenSettings();
+    dialog.Controls().curveDrawing.checked = true;
+    dialog.Controls().samplingPeriod.Select(2);
+    dialog.Controls().osdFramerate.checked = true;
+    dialog.OnOK();
+    OpenSettings().Controls().curveDrawing.checked = false;
+    setDialog->Controls().osdFramerate.checked = false;
+    setDialog->OnOK();
+    EXPECT_EQ(intervals, (std::vector<uint32_t>{3000, 3000})) << "unchecked keeps the chosen period";
+    EXPECT_EQ(framerate, (std::vector<bool>{true, false}));
 }
 
 TEST_F(SettingsDialogEffectTest, AlarmArmedInTheDialogBeepsAndOpensOneWindow) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/AutostartEntry.h"
 #include "platform/posix/DesktopAutostart.h"
@@ -18,10 +20,18 @@ protected:
     TempDir dir_;
     fs::path file_ = dir_ / "autostart" / "veltrix-plus.desktop";
     DesktopAutostart autostart_{file_};
+
+    // The Exec key's value as the file holds it.
+    std::optional<std::string> ExecLine() const {
+        const std::string content = TempDir::ReadFile(file_);
+        const std::size_t start = content.find("\nExec=");
+        if (start == std::string::npos) return std::nullopt;
+        return content.substr(start + 6, content.find('\n', start + 1) - start - 6);
+    }
 };
 
 TEST_F(DesktopAutostartTest, WritesAValidEntryInAFolderItCreates) {
-    ASSERT_TRUE(autostart_.Write("/usr/bin/veltrix-plus SysTray"));
+    ASSERT_TRUE(autostart_.Write({"/usr/bin/veltrix-plus", "SysTray"}));
     EXPECT_EQ(TempDir::ReadFile(file_),
               "[Desktop Entry]\n"
               "Type=Application\n"
@@ -33,17 +43,21 @@ TEST_F(DesktopAutostartTest, WritesAValidEntryInAFolderItCreates) {
 }
 
 TEST_F(DesktopAutostartTest, PathsWithBlanksAndReservedCharactersSurviveTheRoundTrip) {
-    ASSERT_TRUE(autostart_.Write("/opt/My Apps/veltrix plus Minimize"));
-    EXPECT_NE(TempDir::ReadFile(file_).find("Exec=\"/opt/My Apps/veltrix plus\" Minimize\n"),
+    ASSERT_TRUE(autostart_.Write({"/opt/My Apps/veltrix plus", "--data-dir", "/home/u/My Data", "Minimize"}));
+    EXPECT_NE(TempDir::ReadFile(file_).find("Exec=\"/opt/My Apps/veltrix plus\" --data-dir \"/home/u/My Data\" Minimize\n"),
               std::string::npos);
-    EXPECT_EQ(autostart_.Read(), "/opt/My Apps/veltrix plus Minimize");
+    EXPECT_EQ(autostart_.Read(), "/opt/My Apps/veltrix plus --data-dir /home/u/My Data Minimize");
 
     for (const char* path : {"/home/a\"b/$HOME/`x`/vx", "/srv/back\\slash/100%/vx",
                                    "/tmp/it's (new)/#1;&|<>~*?/vx", "/tmp/tab\there/vx",
                                    "/tmp/ünïcødé/vx", "/tmp/%%U/vx"}) {
-        const std::string text = std::string(path) + " OnlyApplySettings";
-        ASSERT_TRUE(autostart_.Write(text)) << path;
-        EXPECT_EQ(autostart_.Read(), text) << TempDir::ReadFile(file_);
+        // Each argument stays one argument, whatever it holds.
+        const std::vector<std::string> command{path, "--simulate=" + std::string(path) + ".json", "OnlyApplySettings"};
+        ASSERT_TRUE(autostart_.Write(command)) << path;
+        const std::optional<std::string> exec = ExecLine();
+        ASSERT_TRUE(exec);
+        EXPECT_EQ(DesktopAutostart::SplitExecValue(*exec), command) << *exec;
+        EXPECT_EQ(autostart_.Read(), command[0] + ' ' + command[1] + " OnlyApplySettings");
     }
 }
 
@@ -54,8 +68,9 @@ TEST_F(DesktopAutostartTest, QuotingFollowsTheDesktopEntryRules) {
     EXPECT_EQ(DesktopAutostart::QuoteExecArgument("50%"), "50%%");
     EXPECT_EQ(DesktopAutostart::QuoteExecArgument(""), "\"\"");
     // The backslash doubled by the quoting is doubled again by the file's string escapes.
-    EXPECT_EQ(DesktopAutostart::ExecValueFor("/a\\b Normal"), "\"/a\\\\\\\\b\" Normal");
-    EXPECT_FALSE(DesktopAutostart::ExecValueFor("/bad\x01path Normal").has_value());
+    EXPECT_EQ(DesktopAutostart::ExecValueFor({"/a\\b", "Normal"}), "\"/a\\\\\\\\b\" Normal");
+    EXPECT_FALSE(DesktopAutostart::ExecValueFor({"/bad\x01path", "Normal"}).has_value());
+    EXPECT_FALSE(DesktopAutostart::ExecValueFor({}).has_value());
 }
 
 TEST_F(DesktopAutostartTest, LongPathIsWrittenWhole) {
@@ -69,7 +84,7 @@ TEST_F(DesktopAutostartTest, LongPathIsWrittenWhole) {
 }
 
 TEST_F(DesktopAutostartTest, RemoveDeletesTheEntry) {
-    ASSERT_TRUE(autostart_.Write("/usr/bin/vx Normal"));
+    ASSERT_TRUE(autostart_.Write({"/usr/bin/vx", "Normal"}));
     EXPECT_TRUE(autostart_.Remove());
     EXPECT_FALSE(fs::exists(file_));
     EXPECT_FALSE(autostart_.Read().has_value());
@@ -95,12 +110,12 @@ TEST_F(DesktopAutostartTest, ReadsHandWrittenEntriesCautiously) {
 }
 
 TEST_F(DesktopAutostartTest, FailedWriteKeepsThePreviousEntry) {
-    ASSERT_TRUE(autostart_.Write("/usr/bin/vx Minimize"));
-    EXPECT_FALSE(autostart_.Write("/usr/bin/\nvx\x02 Normal"));
+    ASSERT_TRUE(autostart_.Write({"/usr/bin/vx", "Minimize"}));
+    EXPECT_FALSE(autostart_.Write({"/usr/bin/\nvx\x02", "Normal"}));
     EXPECT_EQ(autostart_.Read(), "/usr/bin/vx Minimize");
 
     DesktopAutostart blocked(dir_ / "autostart" / "veltrix-plus.desktop" / "x.desktop");
-    EXPECT_FALSE(blocked.Write("/usr/bin/vx Normal"));
+    EXPECT_FALSE(blocked.Write({"/usr/bin/vx", "Normal"}));
     EXPECT_EQ(autostart_.Read(), "/usr/bin/vx Minimize");
 }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/ChildProcess.h"
 #include "support/CleanHome.h"
@@ -23,13 +24,16 @@ protected:
     }
 
     // Runs the program with the startup switch; its exit status, -1 when it stayed up.
-    int RunOnlyApplySettings(const std::string& name, std::string* out = nullptr) {
+    int RunOnlyApplySettings(const std::string& name, std::string* out = nullptr, std::string* err = nullptr,
+                             bool headless = false) {
         const auto outDir = OutDir(name);
-        ChildProcess app(VX_APP_BINARY,
-                         {"--simulate=" + rigPath_.string(), "--data-dir", dataDir_.string(), "OnlyApplySettings"},
-                         Env(), outDir);
+        std::vector<std::string> args{"--simulate=" + rigPath_.string(), "--data-dir", dataDir_.string(),
+                                      "OnlyApplySettings"};
+        if (headless) args.insert(args.begin(), "--headless");
+        ChildProcess app(VX_APP_BINARY, args, Env(), outDir);
         const std::optional<int> status = app.Wait();
         if (out) *out = app.Stdout() + app.Stderr();
+        if (err) *err = app.Stderr();
         return status ? *status : -1;
     }
 
@@ -93,6 +97,17 @@ TEST_F(SettingsRestoreRunTest, SettingsOfAnotherMachineChangeNothing) {
     ASSERT_EQ(RunOnlyApplySettings("other", &output), 0) << output;
     EXPECT_FALSE(Holds(State(), "\"level\": 72"));
     EXPECT_FALSE(Holds(State(), "\"deltaKhz\": 80000"));
+}
+
+TEST_F(SettingsRestoreRunTest, RefusedVfPointWritesReachTheUserAsMessages) {
+    // Beyond the demo board's graphics offset range: the driver refuses every point.
+    WriteUserSettings("[Gpu1]\r\nId=1b82\r\nGpuVF=2000000\r\n");
+    std::string output, errors;
+    ASSERT_EQ(RunOnlyApplySettings("refused", &output, &errors, true), 0) << output;
+    EXPECT_NE(errors.find("[warning] Veltrix Plus: NvAPI_GPU_ClockClientClkVfPointsSetControl API call failed with "
+                          "error -5"),
+              std::string::npos)
+        << output;
 }
 
 }  // namespace

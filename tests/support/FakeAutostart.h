@@ -2,6 +2,7 @@
 // An in-memory autostart entry that counts what was done to it.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Autostart.h"
 
@@ -15,10 +16,12 @@ public:
         return entry;
     }
 
-    bool Write(const std::string& commandText) override {
+    bool Write(const std::vector<std::string>& command) override {
         ++writeCount;
         if (failChanges) return false;
-        entry = commandText;
+        entry.emplace();
+        for (const std::string& argument : command) *entry += (entry->empty() ? "" : " ") + argument;
+        arguments = command;
         return true;
     }
 
@@ -29,7 +32,8 @@ public:
         return true;
     }
 
-    std::optional<std::string> entry;  // nothing: no entry
+    std::optional<std::string> entry;  // nothing: no entry; else the arguments joined by blanks
+    std::vector<std::string> arguments;  // as last written
     bool unreadable = false;           // an entry exists but cannot be read
     bool failChanges = false;          // writes and removals are refused
     mutable int readCount = 0;

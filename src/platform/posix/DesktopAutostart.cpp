@@ -90,15 +90,12 @@ std::string DesktopAutostart::QuoteExecArgument(const std::string& argument) {
     return quoted + '"';
 }
 
-std::optional<std::string> DesktopAutostart::ExecValueFor(const std::string& commandText) {
-    // The switch is the word after the last blank; everything before it is the path.
-    const std::size_t blank = commandText.rfind(' ');
+std::optional<std::string> DesktopAutostart::ExecValueFor(const std::vector<std::string>& command) {
+    if (command.empty()) return std::nullopt;
     std::string exec;
-    if (blank == std::string::npos || blank == 0 || blank + 1 == commandText.size()) {
-        exec = QuoteExecArgument(commandText);
-    } else {
-        exec = QuoteExecArgument(commandText.substr(0, blank)) + ' ' +
-               QuoteExecArgument(commandText.substr(blank + 1));
+    for (const std::string& argument : command) {
+        if (!exec.empty()) exec += ' ';
+        exec += QuoteExecArgument(argument);
     }
     return EscapeValue(exec);
 }
@@ -191,8 +188,8 @@ std::optional<std::string> DesktopAutostart::Read() const {
     return text;
 }
 
-bool DesktopAutostart::Write(const std::string& commandText) {
-    const std::optional<std::string> exec = ExecValueFor(commandText);
+bool DesktopAutostart::Write(const std::vector<std::string>& command) {
+    const std::optional<std::string> exec = ExecValueFor(command);
     if (!exec) return false;
     const std::string content =
         "[Desktop Entry]\n"

@@ -21,9 +21,8 @@ public:
     /// is no entry, it cannot be parsed, or the session was told to skip it (Hidden=true).
     std::optional<std::string> Read() const override;
 
-    /// `commandText` is the program's path, one blank and the switch; the path may hold
-    /// blanks and is quoted as the desktop entry format asks. Written atomically.
-    bool Write(const std::string& commandText) override;
+    /// Every argument is quoted as the desktop entry format asks. Written atomically.
+    bool Write(const std::vector<std::string>& command) override;
 
     /// Deletes the entry; true when no entry is left.
     bool Remove() override;
@@ -33,8 +32,9 @@ public:
     /// One argument in the Exec quoting ("%" doubled; quoted when it holds reserved
     /// characters), before the string escapes of the file.
     static std::string QuoteExecArgument(const std::string& argument);
-    /// The Exec key's value for a command text: program and switch quoted and escaped.
-    static std::optional<std::string> ExecValueFor(const std::string& commandText);
+    /// The Exec key's value for a command: each argument quoted, then the whole escaped;
+    /// nothing for an empty command or one with control characters.
+    static std::optional<std::string> ExecValueFor(const std::vector<std::string>& command);
     /// The arguments of an Exec value as it stands in the file; nothing when it is malformed.
     static std::optional<std::vector<std::string>> SplitExecValue(const std::string& value);
 

@@ -50,11 +50,14 @@ std::string OneLine(const std::string& message) {
 
 }  // namespace
 
-PosixSystemActions::PosixSystemActions(std::string systemctl, std::string shutdown, std::chrono::milliseconds timeout)
-    : systemctl_(std::move(systemctl)), shutdown_(std::move(shutdown)), timeout_(timeout) {}
+PosixSystemActions::PosixSystemActions(std::string systemctl, std::string shutdown, std::chrono::milliseconds timeout,
+                                       std::string soundServer)
+    : systemctl_(std::move(systemctl)), shutdown_(std::move(shutdown)), timeout_(timeout),
+      tone_(std::move(soundServer)) {}
 
-void PosixSystemActions::Beep(uint32_t, uint32_t) {
-    // A terminal bell is all a user session offers without privileges; it cannot block.
+void PosixSystemActions::Beep(uint32_t frequencyHz, uint32_t durationMs) {
+    // A program started from the desktop has no terminal: the tone is what the user hears.
+    tone_.Start(frequencyHz, durationMs);
     const int fd = ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return;
     const char bell = '\a';

@@ -1,10 +1,12 @@
 #pragma once
-// Beep on the controlling terminal; power-off scheduled through systemd or shutdown(8).
+// Beep as a tone through the sound system and on the controlling terminal; power-off scheduled
+// through systemd or shutdown(8).
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include "platform/SystemActions.h"
+#include "platform/posix/PulseTone.h"
 
 namespace vx::platform {
 
@@ -13,11 +15,13 @@ public:
     static constexpr std::chrono::milliseconds kDefaultTimeout{5000};
 
     /// The programs are run by these names (searched on PATH unless they hold a slash); a run
-    /// that takes longer than `timeout` is killed and counts as failed.
+    /// that takes longer than `timeout` is killed and counts as failed. `soundServer` is the
+    /// sound server the beep's tone goes to (empty: the session's).
     explicit PosixSystemActions(std::string systemctl = "systemctl", std::string shutdown = "shutdown",
-                                std::chrono::milliseconds timeout = kDefaultTimeout);
+                                std::chrono::milliseconds timeout = kDefaultTimeout, std::string soundServer = {});
 
-    /// Writes BEL to the controlling terminal, without waiting; nothing without one.
+    /// Starts the tone on the sound server when one runs, and writes BEL to the controlling
+    /// terminal when there is one; returns at once.
     void Beep(uint32_t frequencyHz, uint32_t durationMs) override;
     /// Tries each of ShutdownCommands in turn until one exits with status 0.
     bool ScheduleShutdown(uint32_t delaySeconds, const std::string& message) override;
@@ -35,6 +39,7 @@ private:
     std::string systemctl_;
     std::string shutdown_;
     std::chrono::milliseconds timeout_;
+    PulseTone tone_;
 };
 
 }  // namespace vx::platform
