@@ -77,6 +77,25 @@ int32_t GpuAccess::GetVoltageCodeRangeB(uint8_t gpu, int32_t& minimum, int32_t& 
     return nvapi::OK;
 }
 
+int32_t GpuAccess::GetRegulatorOffsetUv(uint8_t gpu, uint32_t& microvolts) {
+    if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
+    // The code register the voltage page writes; the slot-12 device steps in 12.5 mV.
+    struct Regulator {
+        int slot;
+        uint8_t reg;
+        uint32_t stepUv;
+    };
+    constexpr Regulator kRegulators[] = {{kControllerB, 0x01, 10000}, {kControllerB2, 0x6F, 12500}};
+    for (const Regulator& regulator : kRegulators) {
+        if (!records_[gpu].IsCardDevicePresent(regulator.slot)) continue;
+        uint8_t code = 0;
+        const int32_t status = ReadRegister(*this, gpu, regulator.slot, regulator.reg, code);
+        if (status == nvapi::OK) microvolts = code * regulator.stepUv;
+        return status;
+    }
+    return nvapi::NOT_SUPPORTED;
+}
+
 int32_t GpuAccess::SetVoltageCodeA(uint8_t gpu, int32_t code) {
     int32_t minimum = 0, maximum = 0;
     if (int32_t status = GetVoltageCodeRangeA(gpu, minimum, maximum, 1); status != nvapi::OK) return status;

@@ -43,14 +43,14 @@ int32_t GpuAccess::Initialize() {
 
         record.ramType = 0;
         uint32_t ramType = 0;
-        if (api_.GetRamType(record.hPhysicalGpu, &ramType) == nvapi::OK) record.ramType = ramType;
+        if (api_.GetRamType(record.hPhysicalGpu.load(), &ramType) == nvapi::OK) record.ramType = ramType;
 
         ProbeCardDevices(gpu);  // I2C
 
         uint32_t width = 0;
         uint32_t location = 0;
         record.memoryBusWidth =
-            api_.GetMemoryBusWidth(record.hPhysicalGpu, &width, &location) == nvapi::OK ? width : 0;
+            api_.GetMemoryBusWidth(record.hPhysicalGpu.load(), &width, &location) == nvapi::OK ? width : 0;
     }
 
     // A second pass, once every card is identified and probed, computes the legacy shader-clock
@@ -66,6 +66,8 @@ int32_t GpuAccess::Initialize() {
 }
 
 int32_t GpuAccess::EnumerateGpus() {
+    // A refresh may come from any thread; two at once must not interleave their handles.
+    std::lock_guard lock(enumerationMutex_);
     if (int32_t status = api_.binding().DriverInitialize(); status != nvapi::OK) {
         Trace("API call failed with error %d\n", status);
         return status;
@@ -83,16 +85,21 @@ int32_t GpuAccess::EnumerateGpus() {
     int count = 0;
     auto take = [&](const nvapi::PhysicalGpuHandle* handles, uint32_t reported) {
         const int kept = static_cast<int>(std::min<uint32_t>(reported, kMaxHandlesPerKind));
-        for (int i = 0; i < kept && count < kMaxGpus; ++i) records_[count++].hPhysicalGpu = handles[i];
+        for (int i = 0; i < kept && count < kMaxGpus; ++i) records_[count++].hPhysicalGpu.store(handles[i]);
     };
     if (physicalStatus == nvapi::OK) take(physical, physicalCount);
     if (computeStatus == nvapi::OK) take(compute, computeCount);
-    for (int i = count; i < kMaxGpus; ++i) records_[i].hPhysicalGpu = nullptr;
+    for (int i = count; i < kMaxGpus; ++i) records_[i].hPhysicalGpu.store(nullptr);
     gpuCount_.store(static_cast<uint8_t>(count));
 
     if (count == 0) return nvapi::NVIDIA_DEVICE_NOT_FOUND;
 
-    for (int i = 0; i < count; ++i) api_.EnumNvidiaDisplayHandle(0, &records_[i].hNvDisplay);
+    for (int i = 0; i < count; ++i) {
+        // The driver writes into a local: readers on other threads only ever see a whole handle.
+        nvapi::DisplayHandle display = records_[i].hNvDisplay.load();
+        api_.EnumNvidiaDisplayHandle(0, &display);
+        records_[i].hNvDisplay.store(display);
+    }
     return nvapi::OK;
 }
 
@@ -101,7 +108,7 @@ void GpuAccess::ReleaseHandles() {
 }
 
 nvapi::PhysicalGpuHandle GpuAccess::hPhysicalGpu(uint8_t gpu) const {
-    return InRange(gpu) ? records_[gpu].hPhysicalGpu : nullptr;
+    return InRange(gpu) ? records_[gpu].hPhysicalGpu.load() : nullptr;
 }
 
 const std::string& GpuAccess::deviceIdText(uint8_t gpu) const {
@@ -144,7 +151,7 @@ const GpuRecord* GpuAccess::Record(uint8_t gpu) const {
 int32_t GpuAccess::GetDriverVersion(uint32_t& drvVersion, std::string& buildBranch) {
     nvapi::DisplayDriverVersion info = {};
     info.version = nvapi::kDisplayDriverVersionVer;
-    const int32_t status = api_.GetDisplayDriverVersion(records_[0].hNvDisplay, &info);
+    const int32_t status = api_.GetDisplayDriverVersion(records_[0].hNvDisplay.load(), &info);
     if (status == nvapi::OK) {
         drvVersion = info.drvVersion;
         buildBranch = TextOf(info.buildBranch, sizeof(info.buildBranch));
@@ -155,7 +162,7 @@ int32_t GpuAccess::GetDriverVersion(uint32_t& drvVersion, std::string& buildBran
 int32_t GpuAccess::GetMemoryInfo(uint32_t& dedicatedKb) {
     nvapi::DisplayDriverMemoryInfo info = {};
     info.version = nvapi::kDisplayDriverMemoryInfoVer;
-    const int32_t status = api_.GetDisplayDriverMemoryInfo(records_[0].hNvDisplay, &info);
+    const int32_t status = api_.GetDisplayDriverMemoryInfo(records_[0].hNvDisplay.load(), &info);
     if (status == nvapi::OK) dedicatedKb = info.dedicatedVideoMemory;
     return status;
 }

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace vx {
@@ -120,7 +121,8 @@ public:
     int32_t GetTachRpm(uint8_t gpu, uint32_t& rpm);
     /// After -101 or -10 (the handles went stale, e.g. the driver restarted) enumerates the
     /// GPUs again, refreshing only the GPU and display handles and the GPU count. Returns the
-    /// enumeration's status, or 0 when `status` asked for nothing.
+    /// enumeration's status, or 0 when `status` asked for nothing. Safe against calls from other
+    /// threads: the handles are atomic and one enumeration runs at a time.
     int32_t RefreshHandlesOnStatus(int32_t status);
     // End of telemetry
 
@@ -172,6 +174,9 @@ public:
     int32_t GetVoltageCodeRangeA(uint8_t gpu, int32_t& minimum, int32_t& maximum, int32_t kind);
     /// Range of voltage codes B by slot 6, else slot 12; -1 when none applies.
     int32_t GetVoltageCodeRangeB(uint8_t gpu, int32_t& minimum, int32_t& maximum);
+    /// The offset the range-B regulator adds to the core voltage: the code of slot 6 (register
+    /// 0x01) x 10 mV, else of slot 12 (register 0x6F) x 12.5 mV; -104 when neither is fitted.
+    int32_t GetRegulatorOffsetUv(uint8_t gpu, uint32_t& microvolts);
     /// Clamps into range A (kind 1) and writes register 0x01 of slot 3 (slow); -1 without a range.
     int32_t SetVoltageCodeA(uint8_t gpu, int32_t code);
     /// Clamps into range B and writes register 0x01 of slot 6; -1 without a range.
@@ -239,7 +244,7 @@ public:
     /// Locks the voltage at `microvolts`; 0 releases the lock.
     int32_t SetVoltageLock(uint8_t gpu, uint32_t microvolts);
     /// Reads and traces the graphics, memory and voltage locks; a voltage lock lands in
-    /// voltageLockUv(). The traced lines are kept in boostLockText().
+    /// voltageLockUv(). The lines of the last read are kept in boostLockText().
     int32_t GetClockBoostLocks(uint8_t gpu);
     int32_t SetPerfLimitControl(uint8_t gpu);
     /// The caller sets the version word (nvapi::kPstatesInfoVer).
@@ -349,7 +354,8 @@ public:
     int32_t SetPowerPoliciesStatus(uint8_t gpu, nvapi::PowerPoliciesStatus& status);
     /// Power target of `policy` in percent, checked against the policy's range (trace output).
     int32_t SetPowerLimit(uint8_t gpu, uint32_t policy, float percent);
-    /// Reads and traces the thermal information and status (count and IDs from the information).
+    /// Reads and traces the thermal information and status (count and IDs from the information);
+    /// starts a new round of policyMessages().
     int32_t GetThermalPolicies(uint8_t gpu, nvapi::ThermalPoliciesInfo& info, nvapi::ThermalPoliciesStatus& status);
     /// Temperature target of `policy` in °C, checked against its range (policyMessages()).
     int32_t SetThermalLimit(uint8_t gpu, uint32_t policy, float celsius);
@@ -365,7 +371,7 @@ public:
     int32_t GetFrameRateLimit(uint32_t& value);
     /// Writes `value` - 0x10000000 (0 with `disable`) to the frame-rate limiter and saves.
     int32_t SetFrameRateLimit(uint32_t value, bool disable);
-    /// The messages of the thermal and linked writes, collected since the last clear.
+    /// The messages of the thermal and linked writes since the last GetThermalPolicies.
     const std::wstring& policyMessages() const { return policyMessages_; }
     void ClearPolicyMessages() { policyMessages_.clear(); }
     /// The text of the last DumpPowerPolicies.
@@ -382,6 +388,7 @@ private:
     driver::NvApiEntries api_;
     std::array<GpuRecord, kMaxGpus> records_;
     std::atomic<uint8_t> gpuCount_{0};
+    std::mutex enumerationMutex_;  // one enumeration at a time (start-up or a handle refresh)
     bool is64BitOs_ = false;
     std::atomic<uint32_t> uiThreadId_{0};
     std::atomic<int32_t> selectedGpu_{-1};
@@ -438,6 +445,7 @@ private:
     // End of cooler control
     // Power
     int32_t ReadThermalInfo(uint8_t gpu, nvapi::ThermalPoliciesInfo& info);
+    int32_t TraceThermalPolicies(uint8_t gpu, nvapi::ThermalPoliciesInfo& info, nvapi::ThermalPoliciesStatus& status);
     // Why a policy write cannot go ahead: the message to report and the status to return
     // (0 for a refusal, the driver's status for a failed read).
     struct PolicyRefusal {

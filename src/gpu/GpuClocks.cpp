@@ -1,6 +1,7 @@
 // Clock and voltage adjustments: P-state 2.0 offsets and over-voltage, the over-voltage
 // percent, the clock boost locks, the perf-limit control and the P-state information.
 #include "gpu/GpuAccess.h"
+#include "gpu/TelemetryUnits.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -11,19 +12,6 @@
 namespace vx {
 
 namespace {
-
-const char* ClockDomainName(uint32_t domainId) {
-    switch (domainId) {
-    case nvapi::kClockDomainGraphics: return "GRAPHICS";
-    case nvapi::kClockDomainMemory: return "MEMORY";
-    case nvapi::kClockDomainProcessor: return "PROCESSOR";
-    default: return "UNDEFINED";
-    }
-}
-
-const char* VoltageDomainName(uint32_t domainId) {
-    return domainId == nvapi::kVoltageDomainCore ? "CORE" : "UNDEFINED";
-}
 
 const char* LockName(uint32_t limitId) {
     switch (limitId) {
@@ -52,7 +40,7 @@ std::unique_ptr<nvapi::Pstates20Info> EmptyRequest(uint32_t version) {
 
 int32_t GpuAccess::GetPstates20(uint8_t gpu, nvapi::Pstates20Info& info) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu;
+    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu.load();
     info.version = nvapi::kPstates20Ver3;
     if (api_.GetPstates20(handle, &info) == nvapi::OK) return nvapi::OK;
     // A version 1 table has no over-voltage block; leave none behind from the failed read.
@@ -63,7 +51,7 @@ int32_t GpuAccess::GetPstates20(uint8_t gpu, nvapi::Pstates20Info& info) {
 
 int32_t GpuAccess::DumpPstates20(uint8_t gpu, nvapi::Pstates20Info& out) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu;
+    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu.load();
     auto info = EmptyRequest(nvapi::kPstates20Ver3);
     int32_t status = api_.GetPstates20(handle, info.get());
     if (status == nvapi::INCOMPATIBLE_STRUCT_VERSION) {
@@ -102,7 +90,7 @@ void GpuAccess::TracePstates20(const nvapi::Pstates20Info& info) {
         for (int c = 0; c < clocks; ++c) {
             const nvapi::Pstates20Clock& clock = pstate.clocks[c];
             if (!Editable(clock.flags)) continue;
-            Trace("info.p[%d].c[%d].domainId      = %s\n", p, c, ClockDomainName(clock.domainId));
+            Trace("info.p[%d].c[%d].domainId      = %s\n", p, c, telemetry::ClockDomainName(clock.domainId));
             Trace("info.p[%d].c[%d].typeId        = #%d\n", p, c, static_cast<int>(clock.typeId));
             Trace("info.p[%d].c[%d].freqDelta     = %d kHz [%d .. %d] \n", p, c, clock.freqDeltaKhz.value,
                   clock.freqDeltaKhz.minimum, clock.freqDeltaKhz.maximum);
@@ -117,7 +105,7 @@ void GpuAccess::TracePstates20(const nvapi::Pstates20Info& info) {
         for (int v = 0; v < voltages; ++v) {
             const nvapi::Pstates20Voltage& voltage = pstate.baseVoltages[v];
             if (!Editable(voltage.flags)) continue;
-            Trace("info.p[%d].v[%d].domainId      = %s\n", p, v, VoltageDomainName(voltage.domainId));
+            Trace("info.p[%d].v[%d].domainId      = %s\n", p, v, telemetry::VoltageDomainName(voltage.domainId));
             Trace("info.p[%d].v[%d].volt          = %d uV\n", p, v, static_cast<int>(voltage.voltUv));
             Trace("info.p[%d].v[%d].voltDelta     = %d uV [%d, %d] \n", p, v, voltage.voltDeltaUv.value,
                   voltage.voltDeltaUv.minimum, voltage.voltDeltaUv.maximum);
@@ -131,7 +119,7 @@ void GpuAccess::TracePstates20(const nvapi::Pstates20Info& info) {
     for (int v = 0; v < overVoltages; ++v) {
         const nvapi::Pstates20Voltage& voltage = info.overVoltage.voltages[v];
         if (!Editable(voltage.flags)) continue;
-        Trace("info.ov.voltages[%d].domainId      = %s\n", v, VoltageDomainName(voltage.domainId));
+        Trace("info.ov.voltages[%d].domainId      = %s\n", v, telemetry::VoltageDomainName(voltage.domainId));
         Trace("info.ov.voltages[%d].volt          = %d uV\n", v, static_cast<int>(voltage.voltUv));
         Trace("info.ov.voltages[%d].voltDelta     = %d uV [%d, %d] \n", v, voltage.voltDeltaUv.value,
               voltage.voltDeltaUv.minimum, voltage.voltDeltaUv.maximum);
@@ -139,7 +127,7 @@ void GpuAccess::TracePstates20(const nvapi::Pstates20Info& info) {
 }
 
 int32_t GpuAccess::WritePstates20(uint8_t gpu, nvapi::Pstates20Info& info, const char* success) {
-    const int32_t status = api_.SetPstates20(records_[gpu].hPhysicalGpu, &info);
+    const int32_t status = api_.SetPstates20(records_[gpu].hPhysicalGpu.load(), &info);
     if (status == nvapi::OK)
         Trace("%s", success);
     else
@@ -199,7 +187,7 @@ int32_t GpuAccess::GetOverVoltPercent(uint8_t gpu) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
     nvapi::OverVoltPercent info{};
     info.version = nvapi::kOverVoltPercentVer;
-    const int32_t status = api_.GetOverVoltPercent(records_[gpu].hPhysicalGpu, &info);
+    const int32_t status = api_.GetOverVoltPercent(records_[gpu].hPhysicalGpu.load(), &info);
     if (status != nvapi::OK) {
         Trace("getPercentOV API call failed with error %d\n", status);
         return status;
@@ -215,7 +203,7 @@ int32_t GpuAccess::SetOverVoltPercent(uint8_t gpu, uint8_t percent) {
     nvapi::OverVoltPercent info{};
     info.version = nvapi::kOverVoltPercentVer;
     info.percent = percent;
-    const int32_t status = api_.SetOverVoltPercent(records_[gpu].hPhysicalGpu, &info);
+    const int32_t status = api_.SetOverVoltPercent(records_[gpu].hPhysicalGpu.load(), &info);
     if (status == nvapi::OK)
         Trace("Percentage OV call succeeded\n");
     else
@@ -232,7 +220,7 @@ int32_t GpuAccess::SetVoltageLock(uint8_t gpu, uint32_t microvolts) {
     locks.entries[0].limitId = nvapi::kLockVoltage;
     locks.entries[0].mode = microvolts != 0 ? nvapi::kLockVoltageMode : nvapi::kLockDisabled;
     locks.entries[0].value = microvolts;
-    const int32_t status = api_.SetClockBoostLock(records_[gpu].hPhysicalGpu, &locks);
+    const int32_t status = api_.SetClockBoostLock(records_[gpu].hPhysicalGpu.load(), &locks);
     if (status == nvapi::OK)
         Trace("Volt lock call succeeded\n");
     else
@@ -253,13 +241,14 @@ void GpuAccess::TraceLock(const char* format, ...) {
 
 int32_t GpuAccess::GetClockBoostLocks(uint8_t gpu) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
+    boostLockText_.clear();  // each read is a new listing, not one more
     nvapi::ClockBoostLock locks{};
     locks.version = nvapi::kClockBoostLockVer;
     locks.count = 5;
     const uint32_t ids[] = {nvapi::kLockGraphicsMax, nvapi::kLockGraphicsMin, nvapi::kLockMemoryMax,
                             nvapi::kLockMemoryMin, nvapi::kLockVoltage};
     for (int i = 0; i < 5; ++i) locks.entries[i].limitId = ids[i];
-    const int32_t status = api_.GetClockBoostLock(records_[gpu].hPhysicalGpu, &locks);
+    const int32_t status = api_.GetClockBoostLock(records_[gpu].hPhysicalGpu.load(), &locks);
     if (status != nvapi::OK) {
         Trace("API call failed with error %d\n", status);
         return status;
@@ -288,22 +277,22 @@ int32_t GpuAccess::GetClockBoostLocks(uint8_t gpu) {
 int32_t GpuAccess::SetPerfLimitControl(uint8_t gpu) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
     nvapi::PerfLimitControl control{nvapi::kPerfLimitControlVer, nvapi::kPerfLimitFirst, nvapi::kPerfLimitSecond};
-    return api_.SetPerfLimitControl(records_[gpu].hPhysicalGpu, &control);
+    return api_.SetPerfLimitControl(records_[gpu].hPhysicalGpu.load(), &control);
 }
 
 int32_t GpuAccess::GetPstatesInfo(uint8_t gpu, nvapi::PstatesInfo& info) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    return api_.GetPstatesInfo(records_[gpu].hPhysicalGpu, &info);
+    return api_.GetPstatesInfo(records_[gpu].hPhysicalGpu.load(), &info);
 }
 
 int32_t GpuAccess::SetPstatesInfo(uint8_t gpu, nvapi::PstatesInfo& info) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    return api_.SetPstatesInfo(records_[gpu].hPhysicalGpu, &info);
+    return api_.SetPstatesInfo(records_[gpu].hPhysicalGpu.load(), &info);
 }
 
 int32_t GpuAccess::GetPstatesInfoEx(uint8_t gpu, nvapi::PstatesInfo& info, uint32_t flags) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu;
+    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu.load();
     const int32_t status = api_.GetPstatesInfoEx(handle, &info, flags);
     // 16 KB: kept off the stack.
     auto table = std::make_unique<nvapi::VoltageTable>();

@@ -89,7 +89,7 @@ int32_t GpuAccess::ReadCoolerSettings(uint8_t gpu, nvapi::CoolerSettings* settin
     std::memset(target, 0, sizeof *target);
     target->version = nvapi::kCoolerSettingsVer;
     const int32_t status = api_.binding().Call<nvapi::GetCoolerSettingsFn>(
-        nvapi::GPU_GetCoolerSettings, record.hPhysicalGpu, nvapi::kAllCoolers, target);
+        nvapi::GPU_GetCoolerSettings, record.hPhysicalGpu.load(), nvapi::kAllCoolers, target);
     if (!settings && status == nvapi::OK && target->count == 0) record.fanAccessKind = kFanNotControllable;
     return status;
 }
@@ -225,7 +225,7 @@ int32_t GpuAccess::SetDriverFanLevel(uint8_t gpu, int32_t level) {
     std::memset(&levels, 0, sizeof levels);
     levels.version = nvapi::kCoolerLevelsVer;
     levels.entry[0] = {static_cast<uint32_t>(level), nvapi::kCoolerPolicyManual};
-    status = api_.binding().Call<nvapi::SetCoolerLevelsFn>(nvapi::GPU_SetCoolerLevels, record.hPhysicalGpu,
+    status = api_.binding().Call<nvapi::SetCoolerLevelsFn>(nvapi::GPU_SetCoolerLevels, record.hPhysicalGpu.load(),
                                                            uint32_t{index}, &levels);
     clock_->SleepMs(kLevelWriteSettleMs);
     return status;
@@ -285,7 +285,7 @@ int32_t GpuAccess::RestoreAutoFan(uint8_t gpu, const uint8_t* curve, const int32
         if (ReadCoolerSettings(gpu, &settings) == nvapi::OK && FindFanCooler(gpu, settings, index) == nvapi::OK) {
             const uint32_t coolers[1] = {index};
             api_.binding().Call<nvapi::RestoreCoolerSettingsFn>(nvapi::GPU_RestoreCoolerSettings,
-                                                                record.hPhysicalGpu, coolers, uint32_t{1});
+                                                                record.hPhysicalGpu.load(), coolers, uint32_t{1});
         }
         // Callers keep this result; whether a restore shows as failed is theirs to decide.
         return nvapi::NOT_SUPPORTED;
@@ -328,7 +328,7 @@ bool GpuAccess::IsFanStopActive(uint8_t gpu) {
     std::memset(&capability, 0, sizeof capability);
     capability.version = nvapi::kFanStopCapabilityVer;
     const int32_t status = api_.binding().Call<nvapi::GetFanStopCapabilityFn>(
-        nvapi::GPU_GetFanStopCapability, records_[gpu].hPhysicalGpu, &capability);
+        nvapi::GPU_GetFanStopCapability, records_[gpu].hPhysicalGpu.load(), &capability);
     return status == nvapi::OK && (capability.flags & 1) != 0;
 }
 
@@ -420,10 +420,16 @@ void GpuAccess::PrepareRpmController(uint8_t gpu) {
 // fan is left in the mode and level it had.
 void GpuAccess::CheckFanTach(uint8_t gpu) {
     GpuRecord& record = records_[gpu];
+    const bool writesDuty = record.fanAccessKind == kFanDriverWithMcuWrites;
     int32_t mode = 0;
-    int32_t level = 0;
-    const bool modeKnown = GetFanMode(gpu, mode) == nvapi::OK;
-    const bool levelKnown = modeKnown && mode == kFanModeFixed && GetFanSpeed(gpu, level, false) == nvapi::OK;
+    const bool fixed = GetFanMode(gpu, mode) == nvapi::OK && mode == kFanModeFixed;
+    // The level as the path that drives the fan holds it: the driver's cooler level, or the
+    // controller's duty byte. A percentage read back from the duty truncates (and on kind 1 the
+    // duty is the controller's own, not the driver's level).
+    const int32_t level = record.fanLevelNow;
+    uint8_t duty = 0;
+    const bool levelKnown =
+        fixed && (writesDuty ? ReadRegister(*this, gpu, kFanMcu, kMcuDutyKind2, duty) == nvapi::OK : level != -1);
 
     SetFanLevel(gpu, kTachCheckLevel);
     clock_->SleepMs(kTachCheckSpinUpMs);
@@ -437,10 +443,14 @@ void GpuAccess::CheckFanTach(uint8_t gpu) {
     }
     if (answered >= kTachCheckNeeded) record.fanFlags |= kFanFlagTachAnswers;
 
-    if (levelKnown)
-        SetFanLevel(gpu, level);
-    else
+    if (!levelKnown) {
         RestoreAutoFan(gpu);  // automatic, or a mode that could not be read: the safe choice
+    } else if (writesDuty) {
+        SetFanLevel(gpu, duty * 100 / 255);
+        WriteRegister(*this, gpu, kFanMcu, kMcuDutyKind2, duty);  // the exact byte it had
+    } else {
+        SetFanLevel(gpu, level);
+    }
     record.fanLevelNow = -1;  // what the check read is stale now; the next mode read refreshes it
 
     const uint8_t reg = record.fanAccessKind == kFanDriverWithMcuWrites ? kMcuSavedControlKind2 : kMcuSavedControl;

@@ -37,14 +37,14 @@ int32_t GpuAccess::I2cTransfer(uint8_t gpu, I2cRequest& request) {
     std::lock_guard<std::timed_mutex> held(*lock, std::adopt_lock);
 
     nvapi::I2cInfo* info = &request.info;
-    int32_t status = request.write ? api_.I2CWrite(record.hPhysicalGpu, info) : api_.I2CRead(record.hPhysicalGpu, info);
+    int32_t status = request.write ? api_.I2CWrite(record.hPhysicalGpu.load(), info) : api_.I2CRead(record.hPhysicalGpu.load(), info);
     if (status == nvapi::OK) return status;
 
     // Some drivers serve the bus only through the extended entries.
     if (request.slotVariant) info->displayMask = 0;
     nvapi::I2cExScratch scratch = 0;
-    return request.write ? api_.I2CWriteEx(record.hPhysicalGpu, info, &scratch)
-                         : api_.I2CReadEx(record.hPhysicalGpu, info, &scratch);
+    return request.write ? api_.I2CWriteEx(record.hPhysicalGpu.load(), info, &scratch)
+                         : api_.I2CReadEx(record.hPhysicalGpu.load(), info, &scratch);
 }
 
 int32_t GpuAccess::SlotTransfer(uint8_t gpu, int slot, bool write, bool slow, uint8_t* reg, uint32_t regLength,
@@ -151,7 +151,7 @@ int32_t GpuAccess::SetBoardControl(uint8_t gpu, uint8_t valueA, uint8_t valueB) 
     control.valueA = valueA;
     control.valueB = valueB;
     control.enable = 1;
-    return api_.SetBoardControl(records_[gpu].hPhysicalGpu, &control);
+    return api_.SetBoardControl(records_[gpu].hPhysicalGpu.load(), &control);
 }
 
 }  // namespace vx

@@ -75,7 +75,7 @@ int32_t GpuAccess::IdentifyGpu(uint8_t gpu) {
     uint32_t revisionId = 0;
     uint32_t extDeviceId = 0;
     const int32_t status =
-        api_.GetPCIIdentifiers(record.hPhysicalGpu, &deviceWord, &subsystemId, &revisionId, &extDeviceId);
+        api_.GetPCIIdentifiers(record.hPhysicalGpu.load(), &deviceWord, &subsystemId, &revisionId, &extDeviceId);
     nvapi::ShortString interfaceVersion = {};
     api_.GetInterfaceVersionString(interfaceVersion);
     if (status != nvapi::OK) return status;

@@ -43,7 +43,7 @@ int32_t GpuAccess::ReadLegacyClockTable(GpuRecord& record) {
     // 10 KB: too much for the stack of a worker thread.
     auto table = std::make_unique<nvapi::LegacyPerfClocks>();
     table->version = nvapi::kLegacyPerfClocksVer;
-    if (int32_t status = api_.GetPerfClocks(record.hPhysicalGpu, nvapi::kAllLevels, table.get());
+    if (int32_t status = api_.GetPerfClocks(record.hPhysicalGpu.load(), nvapi::kAllLevels, table.get());
         status != nvapi::OK)
         return status;
     if (table->levelCount == 0) return nvapi::ERROR;
@@ -111,7 +111,7 @@ int32_t GpuAccess::GetLegacyCurrentClocks(uint8_t gpu, int32_t& graphics, int32_
     GpuRecord& record = records_[gpu];
     auto table = std::make_unique<nvapi::LegacyPerfClocks>();
     table->version = nvapi::kLegacyPerfClocksVer;
-    if (int32_t status = api_.GetPerfClocks(record.hPhysicalGpu, nvapi::kAllLevels, table.get());
+    if (int32_t status = api_.GetPerfClocks(record.hPhysicalGpu.load(), nvapi::kAllLevels, table.get());
         status != nvapi::OK)
         return status;
     // An empty table means the handle went stale; -101 makes the monitor refresh it.
@@ -219,7 +219,7 @@ int32_t GpuAccess::GetLegacyClockRange(uint8_t gpu, LegacyClockRange& range, int
 
     auto table = std::make_unique<nvapi::LegacyPerfClocks>();
     table->version = nvapi::kLegacyPerfClocksVer;
-    if (int32_t status = api_.GetPerfClocks(record.hPhysicalGpu, nvapi::kAllLevels, table.get());
+    if (int32_t status = api_.GetPerfClocks(record.hPhysicalGpu.load(), nvapi::kAllLevels, table.get());
         status != nvapi::OK)
         return status;
     const uint32_t levelCount = std::min<uint32_t>(table->levelCount, nvapi::kLegacyMaxLevels);
@@ -228,7 +228,7 @@ int32_t GpuAccess::GetLegacyClockRange(uint8_t gpu, LegacyClockRange& range, int
 
     std::memset(table.get(), 0, sizeof *table);
     table->version = nvapi::kLegacyPerfClocksVer;
-    if (int32_t status = api_.GetPerfClocks(record.hPhysicalGpu, index, table.get()); status != nvapi::OK)
+    if (int32_t status = api_.GetPerfClocks(record.hPhysicalGpu.load(), index, table.get()); status != nvapi::OK)
         return status;
     const uint32_t domainCount = std::min<uint32_t>(table->domainCount, nvapi::kLegacyMaxDomains);
     nvapi::LegacyPerfLevel& level = table->levels[index];
@@ -273,7 +273,7 @@ int32_t GpuAccess::GetLegacyClockRange(uint8_t gpu, LegacyClockRange& range, int
     }
     level.flags = range.requestFlags8 ? 8u : 0u;
     const int32_t status =
-        api_.SetPerfClocks(record.hPhysicalGpu, static_cast<int32_t>(level.levelId), table.get());
+        api_.SetPerfClocks(record.hPhysicalGpu.load(), static_cast<int32_t>(level.levelId), table.get());
     return status == kLegacyWriteAccepted ? nvapi::OK : status;
 }
 

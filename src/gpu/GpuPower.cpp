@@ -97,7 +97,7 @@ int32_t GpuAccess::GetPowerPoliciesInfo(uint8_t gpu, nvapi::PowerPoliciesInfo& i
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
     info.version = nvapi::kPowerPoliciesInfoVer;
     const int32_t status = api_.binding().Call<nvapi::PowerPoliciesGetInfoFn>(
-        nvapi::GPU_PowerPoliciesGetInfo, records_[gpu].hPhysicalGpu, &info);
+        nvapi::GPU_PowerPoliciesGetInfo, records_[gpu].hPhysicalGpu.load(), &info);
     if (status == nvapi::OK) records_[gpu].powerLimitDefault = static_cast<int32_t>(info.entries[0].pwrLimitDefault);
     return status;
 }
@@ -105,14 +105,14 @@ int32_t GpuAccess::GetPowerPoliciesInfo(uint8_t gpu, nvapi::PowerPoliciesInfo& i
 int32_t GpuAccess::GetPowerPoliciesStatus(uint8_t gpu, nvapi::PowerPoliciesStatus& status) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
     return api_.binding().Call<nvapi::PowerPoliciesStatusFn>(nvapi::GPU_PowerPoliciesGetStatus,
-                                                             records_[gpu].hPhysicalGpu, &status);
+                                                             records_[gpu].hPhysicalGpu.load(), &status);
 }
 
 int32_t GpuAccess::SetPowerPoliciesStatus(uint8_t gpu, nvapi::PowerPoliciesStatus& status) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
     status.version = nvapi::kPowerPoliciesStatusVer;
     return api_.binding().Call<nvapi::PowerPoliciesStatusFn>(nvapi::GPU_PowerPoliciesSetStatus,
-                                                             records_[gpu].hPhysicalGpu, &status);
+                                                             records_[gpu].hPhysicalGpu.load(), &status);
 }
 
 int32_t GpuAccess::SetPowerLimit(uint8_t gpu, uint32_t policy, float percent) {
@@ -148,7 +148,7 @@ int32_t GpuAccess::ReadThermalInfo(uint8_t gpu, nvapi::ThermalPoliciesInfo& info
     info = {};
     info.version = nvapi::kThermalPoliciesInfoVer;
     return api_.binding().Call<nvapi::ThermalPoliciesGetInfoFn>(nvapi::GPU_ThermalPoliciesGetInfo,
-                                                                records_[gpu].hPhysicalGpu, &info);
+                                                                records_[gpu].hPhysicalGpu.load(), &info);
 }
 
 const nvapi::PowerPolicyInfoEntry* GpuAccess::LookUpPowerPolicy(uint8_t gpu, uint32_t policy,
@@ -193,11 +193,19 @@ int32_t GpuAccess::ReadThermalStatus(uint8_t gpu, const nvapi::ThermalPoliciesIn
     current.count = static_cast<uint32_t>(count);
     for (int i = 0; i < count; ++i) current.entries[i].policyId = info.entries[i].policyId;
     return api_.binding().Call<nvapi::ThermalPoliciesStatusFn>(nvapi::GPU_ClientThermalPoliciesGetStatus,
-                                                               records_[gpu].hPhysicalGpu, &current);
+                                                               records_[gpu].hPhysicalGpu.load(), &current);
 }
 
 int32_t GpuAccess::GetThermalPolicies(uint8_t gpu, nvapi::ThermalPoliciesInfo& infoOut,
                                       nvapi::ThermalPoliciesStatus& statusOut) {
+    // Callers read the policies before they write targets: the messages of the writes that
+    // follow belong to this round.
+    policyMessages_.clear();
+    return TraceThermalPolicies(gpu, infoOut, statusOut);
+}
+
+int32_t GpuAccess::TraceThermalPolicies(uint8_t gpu, nvapi::ThermalPoliciesInfo& infoOut,
+                                        nvapi::ThermalPoliciesStatus& statusOut) {
     nvapi::ThermalPoliciesInfo info = {};
     int32_t status = ReadThermalInfo(gpu, info);
     if (status != nvapi::OK) {
@@ -242,7 +250,7 @@ int32_t GpuAccess::GetThermalPolicies(uint8_t gpu, nvapi::ThermalPoliciesInfo& i
 int32_t GpuAccess::DumpThermalPolicies(uint8_t gpu) {
     nvapi::ThermalPoliciesInfo info = {};
     nvapi::ThermalPoliciesStatus status = {};
-    return GetThermalPolicies(gpu, info, status);
+    return TraceThermalPolicies(gpu, info, status);
 }
 
 int32_t GpuAccess::SetThermalLimit(uint8_t gpu, uint32_t policy, float celsius) {
@@ -264,7 +272,7 @@ int32_t GpuAccess::SetThermalLimit(uint8_t gpu, uint32_t policy, float celsius) 
     write.entries[0].policyId = policy;
     write.entries[0].currentLimit = request;
     const int32_t status = api_.binding().Call<nvapi::ThermalPoliciesStatusFn>(
-        nvapi::GPU_ClientThermalPoliciesSetStatus, records_[gpu].hPhysicalGpu, &write);
+        nvapi::GPU_ClientThermalPoliciesSetStatus, records_[gpu].hPhysicalGpu.load(), &write);
     if (status != nvapi::OK) {
         Note("API call failed with error %d\n", status);
         return status;
@@ -301,7 +309,7 @@ int32_t GpuAccess::SetThermalPreferFlag(uint8_t gpu, uint32_t policy, uint32_t f
     current.entries[0].policyId = policy;
     current.entries[0].flags = (current.entries[0].flags & ~nvapi::kThermalPreferAcoustics) | flag;
     status = api_.binding().Call<nvapi::ThermalPoliciesStatusFn>(nvapi::GPU_ClientThermalPoliciesSetStatus,
-                                                                 records_[gpu].hPhysicalGpu, &current);
+                                                                 records_[gpu].hPhysicalGpu.load(), &current);
     if (status != nvapi::OK) {
         Note("NvAPI_GPU_ClientThermalPoliciesSetStatus call failed with error %d\n", status);
         return status;
@@ -354,7 +362,7 @@ int32_t GpuAccess::SetLinkedPowerAndThermal(uint8_t gpu, uint32_t powerPolicy, u
 int32_t GpuAccess::DumpPowerPolicies(uint8_t gpu) {
     powerPoliciesText_.clear();
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu;
+    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu.load();
 
     nvapi::PowerTopologyInfo topology = {};
     topology.version = nvapi::kPowerTopologyInfoVer;

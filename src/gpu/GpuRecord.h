@@ -5,6 +5,7 @@
 #include "gpu/DriverStructs.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -51,9 +52,27 @@ enum FanAccessKind : int32_t {
     kFanNotControllable = 4,
 };
 
+/// A driver handle that a handle refresh (RefreshHandlesOnStatus) may replace while other
+/// threads call the GPU with it: every read and write is one atomic access.
+template <typename Handle>
+class SharedHandle {
+public:
+    SharedHandle() = default;
+    SharedHandle(const SharedHandle& other) : value_(other.load()) {}
+    SharedHandle& operator=(const SharedHandle& other) {
+        store(other.load());
+        return *this;
+    }
+    Handle load() const { return value_.load(); }
+    void store(Handle handle) { value_.store(handle); }
+
+private:
+    std::atomic<Handle> value_{nullptr};
+};
+
 struct GpuRecord {
-    nvapi::PhysicalGpuHandle hPhysicalGpu = nullptr;
-    nvapi::DisplayHandle hNvDisplay = nullptr;  // always display index 0, the same in every record
+    SharedHandle<nvapi::PhysicalGpuHandle> hPhysicalGpu;
+    SharedHandle<nvapi::DisplayHandle> hNvDisplay;  // always display index 0, the same in every record
     int32_t fanLevelNow = -1;                   // -1 while unknown
     std::array<CardDeviceSlot, kCardDeviceSlots> cardDevices = InitialCardDevices();
 

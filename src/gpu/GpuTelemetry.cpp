@@ -36,7 +36,7 @@ std::string UpperWide(const char* buffer, std::size_t capacity) {
 int32_t GpuAccess::GetGpuName(uint8_t gpu, std::string& name) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
     nvapi::ShortString text = {};
-    const int32_t status = api_.GetFullName(records_[gpu].hPhysicalGpu, text);
+    const int32_t status = api_.GetFullName(records_[gpu].hPhysicalGpu.load(), text);
     if (status == nvapi::OK) name = NarrowText(text, sizeof(text));
     return status;
 }
@@ -44,7 +44,7 @@ int32_t GpuAccess::GetGpuName(uint8_t gpu, std::string& name) {
 int32_t GpuAccess::GetBiosVersion(uint8_t gpu, std::string& version) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
     nvapi::ShortString text = {};
-    const int32_t status = api_.GetVbiosVersionString(records_[gpu].hPhysicalGpu, text);
+    const int32_t status = api_.GetVbiosVersionString(records_[gpu].hPhysicalGpu.load(), text);
     if (status == nvapi::OK) version = UpperWide(text, sizeof(text));
     return status;
 }
@@ -54,7 +54,7 @@ int32_t GpuAccess::GetTemperature(uint8_t gpu, int32_t& celsius) {
     nvapi::ThermalSettings settings = {};
     settings.version = nvapi::kThermalSettingsVer;
     const int32_t status =
-        api_.GetThermalSettings(records_[gpu].hPhysicalGpu, nvapi::kAllThermalSensors, &settings);
+        api_.GetThermalSettings(records_[gpu].hPhysicalGpu.load(), nvapi::kAllThermalSensors, &settings);
     if (status != nvapi::OK) return status;
     const uint32_t count = std::min<uint32_t>(settings.count, nvapi::kMaxThermalSensors);
     for (uint32_t i = 0; i < count; ++i) {
@@ -68,19 +68,19 @@ int32_t GpuAccess::GetTemperature(uint8_t gpu, int32_t& celsius) {
 
 int32_t GpuAccess::GetClockFrequencies(uint8_t gpu, nvapi::ClockFrequencies& clocks) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    return api_.GetAllClockFrequencies(records_[gpu].hPhysicalGpu, &clocks);
+    return api_.GetAllClockFrequencies(records_[gpu].hPhysicalGpu.load(), &clocks);
 }
 
 int32_t GpuAccess::GetUtilization(uint8_t gpu, nvapi::DynamicPstatesInfo& info) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    return api_.GetDynamicPstatesInfoEx(records_[gpu].hPhysicalGpu, &info);
+    return api_.GetDynamicPstatesInfoEx(records_[gpu].hPhysicalGpu.load(), &info);
 }
 
 int32_t GpuAccess::GetCoreVoltageUv(uint8_t gpu, uint32_t& microvolts) {
     nvapi::VoltageRailStatus rail = {};
     rail.version = nvapi::kVoltageRailStatusVer;
     const int32_t status =
-        InRange(gpu) ? api_.GetVoltageRailStatus(records_[gpu].hPhysicalGpu, &rail) : nvapi::INVALID_ARGUMENT;
+        InRange(gpu) ? api_.GetVoltageRailStatus(records_[gpu].hPhysicalGpu.load(), &rail) : nvapi::INVALID_ARGUMENT;
     // Callers take the value whatever the status; a failed read must not leave a driver's
     // half-written word behind.
     microvolts = status == nvapi::OK ? rail.coreVoltageUv : 0;
@@ -91,7 +91,7 @@ int32_t GpuAccess::GetCoreVoltageDomainUv(uint8_t gpu, uint32_t& microvolts) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
     nvapi::VoltageDomainsStatus domains = {};
     domains.version = nvapi::kVoltageDomainsStatusVer;
-    const int32_t status = api_.GetVoltageDomainsStatus(records_[gpu].hPhysicalGpu, &domains);
+    const int32_t status = api_.GetVoltageDomainsStatus(records_[gpu].hPhysicalGpu.load(), &domains);
     if (status != nvapi::OK) return status;
     const uint32_t count = std::min<uint32_t>(domains.count, nvapi::kMaxVoltageDomains);
     for (uint32_t i = 0; i < count; ++i) {
@@ -105,19 +105,19 @@ int32_t GpuAccess::GetCoreVoltageDomainUv(uint8_t gpu, uint32_t& microvolts) {
 int32_t GpuAccess::GetCurrentPstate(uint8_t gpu, uint32_t& pstate) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
     uint32_t value = 0;
-    const int32_t status = api_.GetCurrentPstate(records_[gpu].hPhysicalGpu, &value);
+    const int32_t status = api_.GetCurrentPstate(records_[gpu].hPhysicalGpu.load(), &value);
     if (status == nvapi::OK) pstate = value;
     return status;
 }
 
 int32_t GpuAccess::GetPowerTopologyInfo(uint8_t gpu, nvapi::PowerTopologyInfo& info) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    return api_.PowerTopologyGetInfo(records_[gpu].hPhysicalGpu, &info);
+    return api_.PowerTopologyGetInfo(records_[gpu].hPhysicalGpu.load(), &info);
 }
 
 int32_t GpuAccess::GetPowerTopologyStatus(uint8_t gpu, nvapi::PowerTopologyStatus& status) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    return api_.PowerTopologyGetStatus(records_[gpu].hPhysicalGpu, &status);
+    return api_.PowerTopologyGetStatus(records_[gpu].hPhysicalGpu.load(), &status);
 }
 
 bool GpuAccess::IsTachAvailable(uint8_t gpu) {
@@ -128,7 +128,7 @@ bool GpuAccess::IsTachAvailable(uint8_t gpu) {
 int32_t GpuAccess::GetTachRpm(uint8_t gpu, uint32_t& rpm) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
     uint32_t value = 0;
-    const int32_t status = api_.GetTachReading(records_[gpu].hPhysicalGpu, &value);
+    const int32_t status = api_.GetTachReading(records_[gpu].hPhysicalGpu.load(), &value);
     if (status == nvapi::OK) rpm = value;
     return status;
 }

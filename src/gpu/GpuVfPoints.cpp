@@ -52,7 +52,7 @@ void GpuAccess::ShowMessage(const std::string& text) {
 
 int32_t GpuAccess::GetVfInfo(uint8_t gpu, nvapi::ClkVfInfo& info) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
-    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu;
+    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu.load();
     info = {};
     info.domains.version = nvapi::kClkDomainsInfoVer;
     info.points.version = nvapi::kClkVfPointsInfoVer;
@@ -135,7 +135,7 @@ int32_t GpuAccess::ReadVfOffsets(uint8_t gpu) {
     nvapi::ClkVfPointsControl control = {};
     control.version = nvapi::kClkVfPointsControlVer;
     for (int w = 0; w < nvapi::kVfMaskWords; ++w) control.mask[w] = info.points.vfPointMask[w];
-    if (const int32_t status = api_.ClockClientClkVfPointsGetControl(records_[gpu].hPhysicalGpu, &control);
+    if (const int32_t status = api_.ClockClientClkVfPointsGetControl(records_[gpu].hPhysicalGpu.load(), &control);
         status != nvapi::OK) {
         Trace("NvAPI_GPU_ClockClientClkVfPointsGetControl API call failed with error %d\n", status);
         return status;
@@ -183,7 +183,7 @@ int32_t GpuAccess::SetVfPointOffset(uint8_t gpu, int32_t index, int32_t offsetKh
         return nvapi::NOT_SUPPORTED;
     }
 
-    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu;
+    const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu.load();
     nvapi::ClkVfPointsControl control = {};
     control.version = nvapi::kClkVfPointsControlVer;
     control.mask[slot / 32] = 1u << (slot % 32);

@@ -46,6 +46,15 @@ bool ReportsRpm(const GpuRecord& record) {
            ((kind == kFanDriverWithTachMcu || kind == kFanDriverWithMcuWrites) && record.fanFlags == 1);
 }
 
+// The rail voltage the driver reports, plus the offset an on-card regulator adds on top of it.
+int32_t VfCoreVoltageMv(GpuAccess& gpu, uint8_t index) {
+    uint32_t microvolts = 0;
+    if (gpu.GetCoreVoltageUv(index, microvolts) != nvapi::OK) return -1;
+    uint32_t offsetUv = 0;
+    if (gpu.GetRegulatorOffsetUv(index, offsetUv) == nvapi::OK) microvolts += offsetUv;
+    return telemetry::UvToMv(microvolts);
+}
+
 std::string FormatGpuMessage(int gpuNumber) {
     char text[256];
     std::snprintf(text, sizeof text, app::Text(kTextTemperatureTooHigh), gpuNumber);
@@ -346,11 +355,7 @@ void SampleLoop::SecondPass(int gpu) {
         if (gpuRecord->hasProcessorDomain) live.processorClock = mhz(nvapi::kClockDomainProcessor, processor);
         if (gpuRecord->hasMemoryDomain) live.memoryClock = mhz(nvapi::kClockDomainMemory, memory);
         // Other GPUs keep the first pass's reading: overwriting it would show 0 mV.
-        if (gpuRecord->usesVfPoints()) {
-            uint32_t microvolts = 0;
-            live.coreVoltage =
-                access.GetCoreVoltageUv(index, microvolts) == nvapi::OK ? telemetry::UvToMv(microvolts) : -1;
-        }
+        if (gpuRecord->usesVfPoints()) live.coreVoltage = VfCoreVoltageMv(access, index);
     }
 
     if (gpu == 0) {

@@ -76,8 +76,9 @@ TelemetryConfig KeplerTelemetry() {
     return t;
 }
 
-// I2C: the Pascal board carries a lighting controller, the LCD module, a voltage controller
-// and the port-1 board device; the Kepler board a fan microcontroller and a voltage controller.
+// I2C: the Pascal board carries a lighting controller, the LCD module, a voltage controller,
+// the port-1 board device and three power monitors; the Kepler board a fan microcontroller, a
+// voltage controller and two power monitors. The monitors give the board power.
 I2cDeviceConfig PlacedDevice(I2cDeviceKind kind, uint8_t port, uint8_t address) {
     I2cDeviceConfig config;
     config.kind = kind;
@@ -88,13 +89,16 @@ I2cDeviceConfig PlacedDevice(I2cDeviceKind kind, uint8_t port, uint8_t address) 
 
 std::vector<I2cDeviceConfig> PascalI2cDevices() {
     return {PlacedDevice(I2cDeviceKind::LedController1, 2, 0x40), PlacedDevice(I2cDeviceKind::LcdModule, 2, 0x9C),
-            PlacedDevice(I2cDeviceKind::VoltageController, 0, 0x60), PlacedDevice(I2cDeviceKind::BoardDevice, 1, 0x10)};
+            PlacedDevice(I2cDeviceKind::VoltageController, 0, 0x60), PlacedDevice(I2cDeviceKind::BoardDevice, 1, 0x10),
+            PlacedDevice(I2cDeviceKind::PowerMonitor, 0, 0x90),      PlacedDevice(I2cDeviceKind::PowerMonitor, 0, 0x92),
+            PlacedDevice(I2cDeviceKind::PowerMonitor, 0, 0x94)};
 }
 
 std::vector<I2cDeviceConfig> KeplerI2cDevices() {
     I2cDeviceConfig fan = PlacedDevice(I2cDeviceKind::FanMicrocontroller, 2, 0x5C);
     fan.maxRpm = 3900;
-    return {fan, PlacedDevice(I2cDeviceKind::VoltageController, 0, 0x60)};
+    return {fan, PlacedDevice(I2cDeviceKind::VoltageController, 0, 0x60), PlacedDevice(I2cDeviceKind::PowerMonitor, 0, 0x90),
+            PlacedDevice(I2cDeviceKind::PowerMonitor, 0, 0x92)};
 }
 
 // VF points: graphics on points 0 to 79, memory on point 80.

@@ -26,8 +26,8 @@ TEST_F(GpuAccessTest, DemoRigStartsUp) {
         std::snprintf(expected, sizeof(expected), "%04x", model.pciDeviceId);
         EXPECT_EQ(gpus->deviceIdText(gpu), expected);
         EXPECT_NE(gpus->hPhysicalGpu(gpu), nullptr);
-        EXPECT_NE(record.hNvDisplay, nullptr);
-        EXPECT_EQ(record.hNvDisplay, RecordOf(0).hNvDisplay) << "every record holds display index 0";
+        EXPECT_NE(record.hNvDisplay.load(), nullptr);
+        EXPECT_EQ(record.hNvDisplay.load(), RecordOf(0).hNvDisplay.load()) << "every record holds display index 0";
         EXPECT_NE(record.i2cMutex, nullptr);
         EXPECT_EQ(record.ramType, model.ramType);
         EXPECT_EQ(record.memoryBusWidth, model.memoryBusWidth);

@@ -118,20 +118,20 @@ TEST_F(GpuClocksTest, DumpTracesTheEditableEntries) {
                              "info.numBaseVol  = 1\n" +
                              kSeparator +
                              "info.p[0].pstateId    = P-0\n"
-                             "info.p[0].c[0].domainId      = GRAPHICS\n"
+                             "info.p[0].c[0].domainId      = GRAPHICS CLOCK\n"
                              "info.p[0].c[0].typeId        = #1\n"
                              "info.p[0].c[0].freqDelta     = 0 kHz [-500000 .. 500000] \n"
                              "info.p[0].c[0].d.r.minFreq   = 1000000 .. 1100000 kHz\n"
-                             "info.p[0].c[1].domainId      = MEMORY\n"
+                             "info.p[0].c[1].domainId      = MEMORY CLOCK\n"
                              "info.p[0].c[1].typeId        = #0\n"
                              "info.p[0].c[1].freqDelta     = 0 kHz [-1000000 .. 1000000] \n"
                              "info.p[0].c[1].d.s.freq      = 3000000 kHz\n"
-                             "info.p[0].v[0].domainId      = CORE\n"
+                             "info.p[0].v[0].domainId      = CORE VOLTAGE\n"
                              "info.p[0].v[0].volt          = 1000000 uV\n"
                              "info.p[0].v[0].voltDelta     = 0 uV [-100000, 100000] \n";
     const std::string overVoltage = std::string(kSeparator) +
                                     "OV settings\n"
-                                    "info.ov.voltages[0].domainId      = CORE\n"
+                                    "info.ov.voltages[0].domainId      = CORE VOLTAGE\n"
                                     "info.ov.voltages[0].volt          = 1100000 uV\n"
                                     "info.ov.voltages[0].voltDelta     = 0 uV [0, 75000] \n";
     EXPECT_EQ(AllTraces(), head + overVoltage);

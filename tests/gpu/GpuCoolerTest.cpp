@@ -157,6 +157,17 @@ TEST_F(GpuCooler, MicrocontrollerKind1ChecksItsTachAtStartAndWaitsAroundDriverCa
     EXPECT_EQ(value, 1200);  // 3000 x 0x66 / 255, through a count of 4500
 }
 
+TEST_F(GpuCooler, TachCheckPutsAFixedFanBackAtTheLevelItHad) {
+    sim::GpuModel gpu = WithMicrocontroller(3000);
+    gpu.cooler.units[0].policy = sim::kCoolerPolicyManual;
+    gpu.cooler.units[0].level = 61;  // the controller's own duty reads as 40 %
+    ASSERT_EQ(Begin(std::move(gpu)), 0);
+    int32_t mode = 0;
+    ASSERT_EQ(gpus->GetFanMode(0, mode), 0);
+    EXPECT_EQ(mode, GpuAccess::kFanModeFixed);
+    EXPECT_EQ(RecordOf(0).fanLevelNow, 61);
+}
+
 TEST_F(GpuCooler, Kind1TachCountOf60000ReadsAsZeroRpm) {
     ASSERT_EQ(Begin(WithMicrocontroller(225)), 0);  // 225 x 0x66 / 255 = 90 RPM, count 60000
     EXPECT_EQ(RecordOf(0).fanFlags, 1u);

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace vx::gputest {
 namespace {
 
@@ -208,8 +211,8 @@ TEST_F(GpuTelemetryTest, BiosVersionIsUpperCasedAndKeptOnFailure) {
 TEST_F(GpuTelemetryTest, StaleHandlesAreRefreshedAndNothingElse) {
     StartOn(sim::DemoRig());
     gpus->SetUiFlag(1, 3);
-    const auto handle0 = RecordOf(0).hPhysicalGpu;
-    const auto display = RecordOf(0).hNvDisplay;
+    const auto handle0 = RecordOf(0).hPhysicalGpu.load();
+    const auto display = RecordOf(0).hNvDisplay.load();
     const auto legacyTable = RecordOf(0).legacyClockTable;
     const std::timed_mutex* lock0 = RecordOf(0).i2cMutex.get();
     {
@@ -230,8 +233,8 @@ TEST_F(GpuTelemetryTest, StaleHandlesAreRefreshedAndNothingElse) {
     }
 
     EXPECT_EQ(gpus->GetGpuCount(), 2);
-    EXPECT_NE(RecordOf(0).hPhysicalGpu, handle0);
-    EXPECT_EQ(RecordOf(0).hNvDisplay, display);
+    EXPECT_NE(RecordOf(0).hPhysicalGpu.load(), handle0);
+    EXPECT_EQ(RecordOf(0).hNvDisplay.load(), display);
     EXPECT_EQ(gpus->deviceIdText(0), "1b82");
     EXPECT_TRUE(gpus->boardA013(0));
     EXPECT_EQ(RecordOf(0).legacyClockTable, legacyTable);
@@ -243,6 +246,31 @@ TEST_F(GpuTelemetryTest, StaleHandlesAreRefreshedAndNothingElse) {
     simulator->ClearCalls();
     for (int32_t status : {0, -1, -5, -8, -104}) EXPECT_EQ(gpus->RefreshHandlesOnStatus(status), 0);
     EXPECT_TRUE(simulator->Calls().empty());
+}
+
+// A refresh on one thread while another reads telemetry: the reader always finds whole,
+// valid handles (run under ThreadSanitizer to see the race itself).
+TEST_F(GpuTelemetryTest, HandleRefreshRacesTelemetryReads) {
+    ASSERT_EQ(StartAndInitialize(sim::DemoRig()), 0);
+    std::atomic<bool> done{false};
+    std::thread refresher([&] {
+        for (int i = 0; i < 200; ++i) gpus->RefreshHandlesOnStatus(nvapi::HANDLE_INVALIDATED);
+        done = true;
+    });
+    int failures = 0, reads = 0;
+    while (!done || reads < 200) {
+        int32_t celsius = 0;
+        nvapi::ClockFrequencies clocks = telemetry::ClockRequest(nvapi::kClockCurrent);
+        for (uint8_t gpu = 0; gpu < 2; ++gpu)
+            failures += (gpus->GetTemperature(gpu, celsius) != 0) + (gpus->GetClockFrequencies(gpu, clocks) != 0);
+        uint32_t version = 0;
+        std::string branch;
+        failures += gpus->GetDriverVersion(version, branch) != 0;
+        ++reads;
+    }
+    refresher.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(gpus->GetGpuCount(), 2);
 }
 
 }  // namespace

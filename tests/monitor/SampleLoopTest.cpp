@@ -121,6 +121,13 @@ TEST_F(SampleLoopTest, PowerMonitorBoardAddsUpItsRegulators) {
     Samples(1);
     EXPECT_EQ(dlg().record(0).live.boardPower, 97);  // 3 x 0x1A0A counts x 0.0049 W
     EXPECT_FALSE(sampler().powerValid(0));
+
+    // The demo rig's boards carry monitors too: a new user sees a board power on each GPU.
+    loopUnderTest.reset();
+    StartMonitor(DemoRig());
+    Samples(1);
+    EXPECT_EQ(dlg().record(0).live.boardPower, 97);
+    EXPECT_EQ(dlg().record(1).live.boardPower, 65);  // two monitors
 }
 
 TEST_F(SampleLoopTest, RegulatorArithmeticOfTheSpecialBoards) {
@@ -131,6 +138,29 @@ TEST_F(SampleLoopTest, RegulatorArithmeticOfTheSpecialBoards) {
     EXPECT_EQ(BoardPowerEstimator::RegulatorWatts(counts, 0x1244, [] { return false; }), 65);
     const std::array<std::optional<uint16_t>, 3> huge = {0xFFFF, 0xFFFF, 0xFFFF};
     EXPECT_EQ(BoardPowerEstimator::RegulatorWatts(huge, 0x0A20, [] { return false; }), 321);  // held, not wrapped
+}
+
+TEST_F(SampleLoopTest, VfBoardAddsItsRegulatorOffsetToTheRailVoltage) {
+    struct Case {
+        uint16_t deviceId;
+        std::vector<sim::I2cDeviceConfig> devices;
+        int32_t millivolts;
+    };
+    sim::I2cDeviceConfig slot6 = Device(sim::I2cDeviceKind::VoltageController, 0, 0x60);
+    slot6.registers[0x01] = 3;
+    sim::I2cDeviceConfig slot12 = Device(sim::I2cDeviceKind::BoardVoltageController, 0, 0x10);
+    slot12.registers[0x6F] = 4;  // its start-up write test leaves 3
+    const Case cases[] = {{tuningtest::kPascalId, {}, 850},
+                          {tuningtest::kPascalId, {slot6}, 880},  // + 3 x 10 mV
+                          {0x1C02, {slot12}, 887}};               // + 3 x 12.5 mV, truncated
+    for (const Case& c : cases) {
+        sim::Rig rig = WithDevices(c.deviceId, c.devices);
+        rig.gpus[0].telemetry.load.percent = 0;
+        loopUnderTest.reset();
+        StartMonitor(std::move(rig));
+        Samples(1);
+        EXPECT_EQ(dlg().record(0).live.coreVoltage, c.millivolts) << std::hex << c.deviceId;
+    }
 }
 
 TEST_F(SampleLoopTest, LegacyBoardKeepsItsControllerVoltageAndStampsTheFanState) {

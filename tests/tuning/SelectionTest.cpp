@@ -105,6 +105,21 @@ TEST_F(SelectionTest, VfGpuFillsVfSlidersAndVoltageLock) {
     // No P-state 2.0 table on this board: no offsets, no over-voltage button.
     EXPECT_FALSE(s.gpuClockOffset.IsEnabled());
     EXPECT_FALSE(dlg().buttons.overVoltage.IsVisible());
+
+    // Select and set a temperature target, again and again: the kept texts start over.
+    gpus->SetTraceSink([](const std::string&) {});
+    std::size_t lockText = 0, messages = 0;
+    for (int i = 0; i < 1000; ++i) {
+        dlg().SelectGpu(0);
+        gpus->SetThermalLimit(0, nvapi::kThermalPolicyAcoustic, 80.0f);
+        if (i > 0) continue;
+        lockText = gpus->boostLockText().size();
+        messages = gpus->policyMessages().size();
+    }
+    EXPECT_GT(lockText, 0u);
+    EXPECT_GT(messages, 0u);
+    EXPECT_EQ(gpus->boostLockText().size(), lockText);
+    EXPECT_EQ(gpus->policyMessages().size(), messages);
 }
 
 TEST_F(SelectionTest, LegacyGpuFillsClockSlidersOfTheRunningLevel) {
