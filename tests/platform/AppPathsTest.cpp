@@ -94,6 +94,7 @@ TEST_F(AppPathsTest, PrepareCopiesMissingTemplatesAndKeepsUserFiles) {
     TempDir::WriteFile(paths.templatesDir / "fonts" / "Arial.ttf", "template font");
     TempDir::WriteFile(paths.templatesDir / "rigs" / "demo.json", "template rig");
     TempDir::WriteFile(paths.templatesDir / "CurrInfo.xml", "template xml");
+    TempDir::WriteFile(paths.templatesDir / "skin" / "apply.png", "read where installed");
     fs::create_directories(paths.templatesDir / "empty");
     TempDir::WriteFile(paths.dataDir / "rigs" / "demo.json", "user rig");
     TempDir::WriteFile(paths.dataDir / "UserSettings.txt", "user settings");
@@ -106,6 +107,7 @@ TEST_F(AppPathsTest, PrepareCopiesMissingTemplatesAndKeepsUserFiles) {
     EXPECT_EQ(TempDir::ReadFile(paths.dataDir / "CurrInfo.xml"), "template xml");
     EXPECT_EQ(TempDir::ReadFile(paths.dataDir / "rigs" / "demo.json"), "user rig");
     EXPECT_EQ(TempDir::ReadFile(paths.dataDir / "UserSettings.txt"), "user settings");
+    EXPECT_FALSE(fs::exists(paths.dataDir / "skin"));
 
     // A second start changes nothing the user edited and leaves no temporary files.
     TempDir::WriteFile(paths.dataDir / "CurrInfo.xml", "edited");
