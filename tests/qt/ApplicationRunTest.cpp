@@ -39,6 +39,10 @@ TEST_F(ApplicationRunTest, HeadlessPrintsEveryGpuAndEndsCleanlyOnTerminationSign
         EXPECT_NE(out.find("GPU0 "), std::string::npos);
         EXPECT_NE(out.find(" 1b82\n"), std::string::npos) << out;
         EXPECT_NE(out.find("GPU1 "), std::string::npos);
+        // Without a window no graphics library is mapped: they were most of a headless run's memory.
+        const std::string maps = TempDir::ReadFile("/proc/" + std::to_string(app.pid()) + "/maps");
+        EXPECT_NE(maps.find("libQt6Core"), std::string::npos) << maps;
+        EXPECT_EQ(maps.find("libQt6Gui"), std::string::npos);
         app.Signal(signal);
         EXPECT_EQ(app.Wait(), 0);
     }
