@@ -154,7 +154,7 @@ int RunApplication(int argc, char** argv) {
                             *services.serviceControl,
                             headless ? static_cast<ui::IPrompts&>(consolePrompts) : window.frontEnd->prompts(),
                             headless ? nullptr : &window.frontEnd->fontRegistry(), paths.executable.string(),
-                            paths.dataDir / "fonts"};
+                            paths.templatesDir / "fonts"};
     // Advanced control window: with --advanced a running copy is asked to show it, and this one leaves.
     if (cl.advanced && platform::ForwardToRunningCopy(*services.instanceGuard, platform::kAdvancedRequest)) return 0;
     app::CCorvaneHDApp application(env, driver::DriverBinding::Process());

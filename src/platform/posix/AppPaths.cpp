@@ -108,8 +108,9 @@ bool CopyIfMissing(const fs::path& from, const fs::path& to) {
     return ok;
 }
 
-// Read-only program data, read where it is installed: a copy per user would only take space.
-constexpr const char* kReadInPlace[] = {"skin"};
+// Read-only program data, read where it is installed: a copy per user would only take space
+// and make the first start wait for the disk.
+constexpr const char* kReadInPlace[] = {"skin", "fonts"};
 
 bool IsReadInPlace(const fs::path& relative) {
     const fs::path top = *relative.begin();
