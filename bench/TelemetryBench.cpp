@@ -28,6 +28,28 @@ void BM_CachedEntryCall(benchmark::State& state) {
 }
 BENCHMARK(BM_CachedEntryCall);
 
+// A pair: the same simulator entry through a plain function pointer and through the binding.
+// The difference is the binding's own share of every call (busy count, bound check, cache).
+void BM_EntryThroughPlainPointer(benchmark::State& state) {
+    DemoRigGpus rig;
+    const auto entry = reinterpret_cast<vx::nvapi::GetCurrentPstateFn>(
+        vx::sim::Simulator::QueryInterface()(vx::nvapi::GPU_GetCurrentPstate));
+    const vx::nvapi::PhysicalGpuHandle handle = rig.gpu.Record(0)->hPhysicalGpu.load();
+    uint32_t pstate = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(entry(handle, &pstate));
+}
+BENCHMARK(BM_EntryThroughPlainPointer);
+
+void BM_EntryThroughBinding(benchmark::State& state) {
+    DemoRigGpus rig;
+    const vx::nvapi::PhysicalGpuHandle handle = rig.gpu.Record(0)->hPhysicalGpu.load();
+    uint32_t pstate = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            rig.binding.Call<vx::nvapi::GetCurrentPstateFn>(vx::nvapi::GPU_GetCurrentPstate, handle, &pstate));
+}
+BENCHMARK(BM_EntryThroughBinding);
+
 void BM_TemperatureRead(benchmark::State& state) {
     DemoRigGpus rig;
     int32_t celsius = 0;

@@ -43,6 +43,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.version = true;
         } else if (arg == "--advanced") {
             cl.advanced = true;
+        } else if (arg == "--verbose") {
+            cl.verbose = true;
         } else {
             cl.errors.push_back("unknown option " + arg);
         }
@@ -63,7 +65,8 @@ std::vector<std::string> AutostartOptions(const CommandLine& cl) {
 
 std::string UsageText(const std::string& programName) {
     return "Usage: " + programName +
-           " [--simulate[=RIG.json]] [--data-dir DIR] [--headless] [--advanced] [SWITCH]\n"
+           " [--simulate[=RIG.json]] [--data-dir DIR] [--headless] [--advanced] [--verbose]\n"
+           "       [SWITCH]\n"
            "\n"
            "  --simulate[=RIG.json]  use the simulated driver (default rig: the built-in demo rig)\n"
            "  --data-dir DIR         program folder for settings, profiles and logs\n"
@@ -71,6 +74,8 @@ std::string UsageText(const std::string& programName) {
            "  --headless             run without a window and print what happens\n"
            "  --advanced             show the advanced control window (of the copy already\n"
            "                         running, if there is one)\n"
+           "  --verbose              print the driver layer's diagnostics (P-state, VF-point and\n"
+           "                         policy dumps, failed calls) on standard error\n"
            "  --help                 show this text\n"
            "  --version              show the version\n"
            "\n"

@@ -15,6 +15,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool advanced = false;            // --advanced: show the advanced control window
+    bool verbose = false;             // --verbose: the driver layer's diagnostics on standard error
     std::string switchText;           // the remaining arguments, joined by single blanks
     std::vector<std::string> errors;  // unknown options, missing values
 };

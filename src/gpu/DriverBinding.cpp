@@ -9,6 +9,44 @@ namespace vx::driver {
 
 static_assert(nvapi::kKnownEntries.size() <= DriverBinding::kEntryCacheSlots);
 
+namespace {
+
+// Every call looks its cache slot up, so the lookup is a hash table built at compile time (open
+// addressing, at most a quarter full) rather than a walk along the list of known entries.
+constexpr std::size_t kSlotTableSize = 512;
+static_assert(nvapi::kKnownEntries.size() * 4 <= kSlotTableSize);
+
+constexpr std::size_t SlotHash(uint32_t id) { return (id * 0x9E3779B1u) >> 23; }  // the top 9 bits
+constexpr std::size_t NextProbe(std::size_t at) { return (at + 1) & (kSlotTableSize - 1); }
+
+constexpr auto kSlotTable = [] {
+    std::array<int16_t, kSlotTableSize> table{};
+    table.fill(-1);
+    for (std::size_t i = 0; i < nvapi::kKnownEntries.size(); ++i) {
+        const int first = nvapi::CacheSlotOf(nvapi::kKnownEntries[i]);  // a repeated ID keeps its first slot
+        std::size_t at = SlotHash(nvapi::kKnownEntries[i]);
+        while (table[at] >= 0 && table[at] != first) at = NextProbe(at);
+        table[at] = static_cast<int16_t>(first);
+    }
+    return table;
+}();
+
+constexpr int FindSlot(uint32_t id) {
+    for (std::size_t at = SlotHash(id);; at = NextProbe(at)) {
+        const int slot = kSlotTable[at];
+        if (slot < 0 || nvapi::kKnownEntries[static_cast<std::size_t>(slot)] == id) return slot;
+    }
+}
+
+constexpr bool SlotTableAgreesWithTheList() {
+    for (uint32_t id : nvapi::kKnownEntries)
+        if (FindSlot(id) != nvapi::CacheSlotOf(id)) return false;
+    return FindSlot(0) == -1 && FindSlot(0xFFFFFFFFu) == -1;
+}
+static_assert(SlotTableAgreesWithTheList());
+
+}  // namespace
+
 DriverOpener InProcessOpener(QueryInterfaceFn queryInterface) {
     return [queryInterface](OpenedDriver& out) -> int32_t {
         if (!queryInterface) return nvapi::ERROR;
@@ -121,7 +159,7 @@ int32_t DriverBinding::EnsureBound() {
 void* DriverBinding::Resolve(uint32_t id) {
     QueryInterfaceFn query = queryInterface_.load();
     if (!query) return nullptr;
-    const int slot = nvapi::CacheSlotOf(id);
+    const int slot = FindSlot(id);
     if (slot < 0) return query(id);
     // Two threads may fill the same slot; both store the same address.
     void* entry = entryCache_[static_cast<std::size_t>(slot)].load(std::memory_order_acquire);

@@ -10,13 +10,14 @@ struct AppPaths {
     std::filesystem::path dataDir;      // the program folder: working directory, settings, profiles
     std::filesystem::path configDir;    // settings store and autostart live under here
     std::filesystem::path runtimeDir;   // instance lock and socket
-    std::filesystem::path templatesDir; // installed assets copied into dataDir when missing
+    std::filesystem::path templatesDir; // installed assets: skin and fonts are read here, the rest copied into dataDir
 };
 
 /// Resolves the folders: --data-dir, else $VXPLUS_HOME, else $XDG_DATA_HOME/veltrix-plus.
 AppPaths ResolveAppPaths(const std::optional<std::filesystem::path>& dataDirOption);
-/// Creates the data folder, copies missing templates into it and makes it the working
-/// directory. False when the folder cannot be made or entered.
+/// Creates the data folder, copies missing templates into it (all but the skin and the fonts,
+/// which are read from templatesDir) and makes it the working directory. False when the folder cannot be made
+/// or entered.
 bool PrepareDataDir(const AppPaths& paths);
 
 }  // namespace vx::platform

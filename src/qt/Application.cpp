@@ -1,16 +1,12 @@
 #include "qt/Application.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QPointer>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <optional>
 
 #include "app/CCorvaneHDApp.h"
 #include "app/CommandLine.h"
@@ -20,29 +16,16 @@
 #include "platform/InstanceRequests.h"  // advanced control window
 #include "platform/PlatformServices.h"
 #include "platform/TerminationSignals.h"
-#include "qt/AlarmWindow.h"  // monitoring
-#include "qt/AdvanceWindow.h"  // advanced control window
-#include "qt/DisplayBellActions.h"  // monitoring
-#include "qt/HostWindow.h"
-#include "qt/MainWindow.h"
 #include "qt/QtEventLoop.h"
-#include "qt/ProfileWindow.h"  // profile window; keeps the profile slots' header clear of Qt's `slots`
-#include "qt/QtFontRegistry.h"
-#include "qt/QtPrompts.h"
-#include "qt/SettingsWindow.h"
-#include "qt/ChartsHost.h"    // history charts
-#include "qt/QtFileOpener.h"  // history charts
-#include "qt/Skin.h"
+#include "qt/WindowFrontEnd.h"
 #include "sim/Simulator.h"
 #include "tuning/CCorvaneHDDlg.h"
-#include "tuning/ProfileSlots.h"       // settings file
 #include "tuning/UserSettingsFile.h"   // settings file
 #include "ui/ConsolePrompts.h"
+#include "ui/FastForwardClock.h"
 
 namespace vx::qt {
 namespace {
-
-constexpr int kInstancePollMs = 250;
 
 bool DisplayAvailable() {
     return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
@@ -52,6 +35,7 @@ bool DisplayAvailable() {
 // working directory changes, so a relative rig path means what the user typed.
 struct DriverChoice {
     std::unique_ptr<sim::Simulator> simulator;
+    std::unique_ptr<ui::FastForwardClock> clock;  // the simulator's and the GPU layer's waits
     std::string error;
 };
 
@@ -70,6 +54,8 @@ DriverChoice ChooseDriver(const app::CommandLine& cl) {
         rig = sim::DemoRig();
     }
     choice.simulator = std::make_unique<sim::Simulator>(std::move(rig));
+    choice.clock = std::make_unique<ui::FastForwardClock>();
+    choice.simulator->SetClock(*choice.clock);
     choice.simulator->Activate();
     driver::DriverBinding::Process().SetOpener(driver::InProcessOpener(sim::Simulator::QueryInterface()));
     return choice;
@@ -95,49 +81,23 @@ void QuitOnTerminationSignals(QCoreApplication& qapp) {
     });
 }
 
-void ServeInstanceRequests(QCoreApplication& qapp, platform::InstanceGuard& guard, std::function<void()> show,
-                           std::function<void()> advanced = {}) {
-    guard.OnRequest([show = std::move(show), advanced = std::move(advanced)](const std::string& request) {
-        if (request == platform::kShowRequest && show) show();
-        if (request == platform::kAdvancedRequest && advanced) advanced();  // advanced control window
-    });
-    auto* timer = new QTimer(&qapp);
-    QObject::connect(timer, &QTimer::timeout, &qapp, [&guard] { guard.Poll(); });
-    timer->start(kInstancePollMs);
+// The driver layer's trace and status lines are for whoever debugs a board: shown only with
+// --verbose, on the error stream, so standard output stays the program's own (the headless feed).
+void RouteDiagnostics(GpuAccess& gpu, bool verbose) {
+    GpuAccess::TextSink toErrorStream;
+    if (verbose) toErrorStream = [](const std::string& text) { std::fputs(text.c_str(), stderr); };
+    gpu.SetTraceSink(toErrorStream);
+    gpu.SetDebugSink(toErrorStream);
 }
 
 // Monitoring: without a window the live values go to standard output, one line per GPU per
-// sample; the driver layer's diagnostics then go to the error stream so the feed stays readable.
+// sample.
 void PrintSampleLines(tuning::CCorvaneHDDlg& dialog) {
     for (int i = 0; i < dialog.gpuCount(); ++i)
         std::printf("%s\n", monitor::SampleLine(static_cast<uint8_t>(i), dialog.record(i).live).c_str());
     std::fflush(stdout);
 }
 // End of monitoring.
-
-void OpenSettingsWindow(app::CCorvaneHDApp& application, platform::SettingsStore& store,
-                        tuning::CCorvaneHDDlg& dialog, app::SetDialogHooks hooks, QWidget* parent) {
-    const GpuRecord* record =
-        dialog.currentGpu() >= 0 ? application.gpu().Record(static_cast<uint8_t>(dialog.currentGpu())) : nullptr;
-    const app::SetDialogContext context = app::SetDialogContext::ForGpu(record, application.lcmServiceInstalled());
-    app::CSetDialog setDialog(application.settings(), store, application.autostart(), context, std::move(hooks));
-    SettingsWindow window(setDialog, parent);
-    window.exec();
-}
-
-// Profile window: SAVE, LOAD and the ten slot buttons over the settings file; modal.
-void OpenProfileWindow(tuning::ProfileSlots& profileSlots, ui::IPrompts& prompts, QWidget* parent,
-                       std::function<void()> onLoaded) {
-    tuning::CCVProfileDlg profileDialog(profileSlots, SystemProfileFileDialogs(parent), prompts);
-    ProfileWindow window(profileDialog, profileSlots, std::move(onLoaded), parent);
-    window.exec();
-}
-
-// The window shows at once, unless it starts minimized or in the notification area.
-void ShowForStartupMode(HostWindow& host, int mode) {
-    if (mode == app::kModeMinimize) host.showMinimized();
-    else if (mode != app::kModeSysTray || !host.HasTrayIcon()) host.show();
-}
 
 }  // namespace
 
@@ -175,27 +135,33 @@ int RunApplication(int argc, char** argv) {
         return 1;
     }
 
-    std::unique_ptr<QCoreApplication> qapp;
-    if (headless) qapp = std::make_unique<QCoreApplication>(argc, argv);
-    else qapp = std::make_unique<QApplication>(argc, argv);
+    // Qt Widgets and Gui come with the window module, which only a windowed start loads.
+    LoadedWindowFrontEnd window;
+    if (!headless) {
+        std::string error;
+        window = LoadWindowFrontEnd(paths.executable, error);
+        if (!window.frontEnd) {
+            std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
+            return 1;
+        }
+    }
+    std::unique_ptr<QCoreApplication> qapp =
+        headless ? std::make_unique<QCoreApplication>(argc, argv) : window.frontEnd->MakeApplication(argc, argv);
     QCoreApplication::setApplicationName("veltrix-plus");
     QCoreApplication::setApplicationVersion(VX_VERSION);
 
     platform::PlatformServices services = platform::MakePlatformServices(paths);
-    DisplayBellActions desktopActions(*services.systemActions);  // monitoring: the alarm's beep with a window
     ui::ConsolePrompts consolePrompts;
-    QtPrompts qtPrompts;
-    std::optional<QtFontRegistry> fontRegistry;
-    if (!headless) fontRegistry.emplace();
-
     app::AppEnvironment env{*services.settingsStore, *services.autostart, *services.instanceGuard,
                             *services.serviceControl,
-                            headless ? static_cast<ui::IPrompts&>(consolePrompts) : qtPrompts,
-                            fontRegistry ? &*fontRegistry : nullptr, paths.executable.string(),
-                            paths.dataDir / "fonts", autostartOptions};
+                            headless ? static_cast<ui::IPrompts&>(consolePrompts) : window.frontEnd->prompts(),
+                            headless ? nullptr : &window.frontEnd->fontRegistry(), paths.executable.string(),
+                            paths.templatesDir / "fonts", autostartOptions};
     // Advanced control window: with --advanced a running copy is asked to show it, and this one leaves.
     if (cl.advanced && platform::ForwardToRunningCopy(*services.instanceGuard, platform::kAdvancedRequest)) return 0;
     app::CCorvaneHDApp application(env, driver::DriverBinding::Process());
+    RouteDiagnostics(application.gpu(), cl.verbose);
+    if (driverChoice.clock) application.gpu().SetClock(*driverChoice.clock);
     // Settings file: restored at start-up, saved or deleted on hide and quit.
     tuning::UserSettingsFile userSettings(application.gpu(), ui::SystemClock(), paths.dataDir,
                                           application.lastLoadedSettings);
@@ -211,131 +177,35 @@ int RunApplication(int argc, char** argv) {
     QuitOnTerminationSignals(*qapp);
 
     QtEventLoop loop;
-    std::unique_ptr<tuning::CCorvaneHDDlg> dialog;
-    std::unique_ptr<tuning::ProfileSlots> profileSlots;  // settings file
-    QPointer<HostWindow> hostView;
-    QPointer<MainWindow> mainView;
-    std::unique_ptr<HostWindow> host;
-    std::unique_ptr<AdvanceDialogHost> advancedHost;  // advanced control window
-    std::unique_ptr<monitor::SampleLoop> sampler;  // monitoring
-    QtFileOpener fileOpener;                        // history charts
-    std::unique_ptr<ChartsHost> charts;             // history charts
-    if (headless) {
-        std::printf("Running without a window; Ctrl+C ends it.\n");
-        // Monitoring: the window's sampling loop (alarm and fan schemes included) over a
-        // controller without a view.
-        application.gpu().SetTraceSink([](const std::string& text) { std::fputs(text.c_str(), stderr); });
-        dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), consolePrompts, loop, ui::SystemClock(),
-                                                         application.settings(), tuning::MainDialogHooks{});
-        dialog->OnInitDialog(application.startupMode());
-        monitor::SampleHooks sampleHooks;
-        sampleHooks.sampled = [controller = dialog.get()] { PrintSampleLines(*controller); };
-        sampler = std::make_unique<monitor::SampleLoop>(*dialog, application.settings(), *services.settingsStore,
-                                                        *services.systemActions, ui::SystemClock(),
-                                                        std::move(sampleHooks));
-        sampler->Start(loop);
-        // End of monitoring.
-        ServeInstanceRequests(*qapp, *services.instanceGuard, {});
-    } else {
-        Skin::Instance().SetDirectory(paths.templatesDir / "skin");
-        tuning::MainDialogHooks hooks;
-        hooks.modelChanged = [&mainView] {
-            if (mainView) mainView->ModelChanged();
-        };
-        hooks.showWindow = [&hostView](bool visible) {
-            if (hostView) hostView->ShowOrHide(visible);
-        };
-        hooks.minimizeWindow = [&hostView] {
-            if (hostView) hostView->showMinimized();
-        };
-        hooks.quitProcess = [&loop] { loop.Quit(0); };
-        hooks.openSettingsDialog = [&] {
-            if (dialog && sampler)
-                OpenSettingsWindow(application, *services.settingsStore, *dialog, sampler->SettingsDialogHooks(),
-                                   hostView);
-        };
-        // Settings file.
-        hooks.saveOrDeleteUserSettings = [&userSettings, &application] {
-            userSettings.SaveOrDelete(application.settings().restoreUserSettings);
-        };
-        hooks.resetProfileSlots = [&profileSlots] {
-            if (profileSlots) profileSlots->ResetLooks();
-        };
-        // End of settings file.
-        dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), qtPrompts, loop, ui::SystemClock(),
-                                                         application.settings(), std::move(hooks));
-        // Settings file: loads and saves now share the window's hardware lock.
-        userSettings.AttachDialog(dialog.get());
-        profileSlots = std::make_unique<tuning::ProfileSlots>(userSettings, *dialog, qtPrompts, ui::SystemClock());
-        // End of settings file.
-        host = std::make_unique<HostWindow>();
-        hostView = host.get();
-        WindowFonts fonts{QString::fromStdString(application.fonts().FamilyFor("arial")),
-                          QString::fromStdString(application.fonts().FamilyFor("DS-Digital"))};
-        auto* view = new MainWindow(*dialog, ReadGpuIdentities(*dialog), fonts);
-        mainView = view;
-        view->AttachProfileSlots(*profileSlots);
-        host->SetContent(view);
-        tuning::CCorvaneHDDlg* controller = dialog.get();
-        HostWindow* frame = host.get();
-        QObject::connect(frame, &HostWindow::showRequested, frame, [controller] { controller->OnShowFromTray(); });
-        QObject::connect(frame, &HostWindow::hideRequested, frame, [controller] { controller->OnHide(); });
-        QObject::connect(frame, &HostWindow::quitRequested, frame, [controller] { controller->OnQuit(); });
-        // Advanced control and profile windows.
-        advancedHost = std::make_unique<AdvanceDialogHost>(*controller, loop);
-        QObject::connect(frame, &HostWindow::advancedRequested, frame, [&advancedHost] { advancedHost->Open(); });
-        QObject::connect(frame, &HostWindow::profileRequested, frame, [&profileSlots, &qtPrompts, &hostView, &mainView] {
-            if (!profileSlots) return;
-            OpenProfileWindow(*profileSlots, qtPrompts, hostView, [&mainView] {
-                if (mainView) mainView->ModelChanged();
-            });
-        });
-        // End of advanced control and profile windows.
-        ShowForStartupMode(*host, application.startupMode());
-        controller->OnInitDialog(application.startupMode());
-        // Monitoring: the sampling loop starts with the window's timers.
-        monitor::SampleHooks sampleHooks;
-        sampleHooks.sampled = [&mainView] {
-            if (mainView) mainView->SampleTaken();
-        };
-        sampleHooks.showAlarm = [&hostView](monitor::CIndicateInstDialog& window) {
-            AlarmWindow::ShowModal(window, hostView);
-        };
-        sampleHooks.samplingIntervalChanged = [&charts](uint32_t ms) {  // history charts
-            if (charts) charts->SetSamplingInterval(ms);
-        };
-        sampler = std::make_unique<monitor::SampleLoop>(*controller, application.settings(), *services.settingsStore,
-                                                        desktopActions, ui::SystemClock(),
-                                                        std::move(sampleHooks));
-        view->AttachSampler(*sampler);
-        sampler->Start(loop);
-        // End of monitoring.
-        // History charts: the monitor page's charts and the monitor window (page button, tray).
-        charts = std::make_unique<ChartsHost>(ChartsContext{*controller, application.settings(), loop, ui::SystemClock(),
-                                                            qtPrompts, &fileOpener, paths.dataDir});
-        charts->Start();
-        view->AttachCharts(*charts);
-        QObject::connect(frame, &HostWindow::monitorRequested, frame, [&charts] { charts->OpenMonitor(); });
-        // End of history charts.
-        ServeInstanceRequests(*qapp, *services.instanceGuard, [controller] { controller->OnShowFromTray(); },
-                              [&advancedHost] { advancedHost->Open(); });  // advanced control window
-        if (cl.advanced) advancedHost->Open();                             // advanced control window
+    if (!headless) {
+        const int status = window.frontEnd->Run(
+            WindowSession{application, services, userSettings, loop, paths.templatesDir / "skin", paths.dataDir,
+                          cl.advanced});
+        application.gpu().ReleaseHandles();
+        return status;
     }
 
+    std::printf("Running without a window; Ctrl+C ends it.\n");
+    // Monitoring: the window's sampling loop (alarm and fan schemes included) over a
+    // controller without a view.
+    auto dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), consolePrompts, loop, ui::SystemClock(),
+                                                          application.settings(), tuning::MainDialogHooks{});
+    dialog->OnInitDialog(application.startupMode());
+    monitor::SampleHooks sampleHooks;
+    sampleHooks.sampled = [controller = dialog.get()] { PrintSampleLines(*controller); };
+    auto sampler = std::make_unique<monitor::SampleLoop>(*dialog, application.settings(), *services.settingsStore,
+                                                         *services.systemActions, ui::SystemClock(),
+                                                         std::move(sampleHooks));
+    sampler->Start(loop);
+    // End of monitoring.
+    ServeInstanceRequests(*qapp, *services.instanceGuard, {});
+
     const int status = qapp->exec();
-    if (sampler) sampler->Stop();  // monitoring
-    // The window goes before the controller it renders, the controller (and its worker)
-    // before the GPU layer.
-    advancedHost.reset();  // advanced control window: before the controller it reads through
-    host.reset();
-    charts.reset();   // history charts: they read the controller's live fields
-    sampler.reset();  // monitoring: after the window that shows its curve, before the controller
-    profileSlots.reset();               // settings file
-    userSettings.AttachDialog(nullptr);  // settings file
+    sampler->Stop();  // monitoring
+    sampler.reset();  // monitoring: before the controller it samples through
     dialog.reset();
-    Skin::Instance().ReleaseImages();
     application.gpu().ReleaseHandles();
-    if (headless) std::printf("Stopped.\n");
+    std::printf("Stopped.\n");
     return status;
 }
 

@@ -7,11 +7,12 @@ namespace vx::app {
 namespace {
 
 TEST(CommandLineTest, OwnOptionsAreTakenOffAndTheRestIsTheSwitchText) {
-    const CommandLine cl = ParseCommandLine({"--simulate=rigs/a.json", "--data-dir", "/tmp/d", "SysTray", "--headless"});
+    const CommandLine cl = ParseCommandLine({"--simulate=rigs/a.json", "--data-dir", "/tmp/d", "SysTray", "--headless", "--verbose"});
     EXPECT_TRUE(cl.simulate);
     EXPECT_EQ(cl.rigFile, std::filesystem::path("rigs/a.json"));
     EXPECT_EQ(cl.dataDir, std::filesystem::path("/tmp/d"));
     EXPECT_TRUE(cl.headless);
+    EXPECT_TRUE(cl.verbose);
     EXPECT_EQ(cl.switchText, "SysTray");
     EXPECT_TRUE(cl.errors.empty());
 }

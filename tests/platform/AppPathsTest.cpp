@@ -94,6 +94,7 @@ TEST_F(AppPathsTest, PrepareCopiesMissingTemplatesAndKeepsUserFiles) {
     TempDir::WriteFile(paths.templatesDir / "fonts" / "Arial.ttf", "template font");
     TempDir::WriteFile(paths.templatesDir / "rigs" / "demo.json", "template rig");
     TempDir::WriteFile(paths.templatesDir / "CurrInfo.xml", "template xml");
+    TempDir::WriteFile(paths.templatesDir / "skin" / "apply.png", "read where installed");
     fs::create_directories(paths.templatesDir / "empty");
     TempDir::WriteFile(paths.dataDir / "rigs" / "demo.json", "user rig");
     TempDir::WriteFile(paths.dataDir / "UserSettings.txt", "user settings");
@@ -102,10 +103,10 @@ TEST_F(AppPathsTest, PrepareCopiesMissingTemplatesAndKeepsUserFiles) {
     EXPECT_EQ(fs::current_path(), fs::canonical(paths.dataDir));
     EXPECT_TRUE(fs::is_directory(paths.dataDir / "Profile"));
     EXPECT_TRUE(fs::is_directory(paths.dataDir / "empty"));
-    EXPECT_EQ(TempDir::ReadFile(paths.dataDir / "fonts" / "Arial.ttf"), "template font");
     EXPECT_EQ(TempDir::ReadFile(paths.dataDir / "CurrInfo.xml"), "template xml");
     EXPECT_EQ(TempDir::ReadFile(paths.dataDir / "rigs" / "demo.json"), "user rig");
     EXPECT_EQ(TempDir::ReadFile(paths.dataDir / "UserSettings.txt"), "user settings");
+    for (const char* readInPlace : {"skin", "fonts"}) EXPECT_FALSE(fs::exists(paths.dataDir / readInPlace));
 
     // A second start changes nothing the user edited and leaves no temporary files.
     TempDir::WriteFile(paths.dataDir / "CurrInfo.xml", "edited");
@@ -116,16 +117,16 @@ TEST_F(AppPathsTest, PrepareCopiesMissingTemplatesAndKeepsUserFiles) {
         EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
         if (entry.is_regular_file()) ++files;
     }
-    EXPECT_EQ(files, 4u);
+    EXPECT_EQ(files, 3u);
 }
 
 TEST_F(AppPathsTest, DataFolderInsideTheTemplatesIsNotCopiedIntoItself) {
     AppPaths paths;
     paths.templatesDir = dir_ / "assets";
     paths.dataDir = dir_ / "assets" / "run";
-    TempDir::WriteFile(paths.templatesDir / "fonts" / "LCDN.TTF", "font");
+    TempDir::WriteFile(paths.templatesDir / "rigs" / "demo.json", "rig");
     ASSERT_TRUE(PrepareDataDir(paths));
-    EXPECT_EQ(TempDir::ReadFile(paths.dataDir / "fonts" / "LCDN.TTF"), "font");
+    EXPECT_EQ(TempDir::ReadFile(paths.dataDir / "rigs" / "demo.json"), "rig");
     EXPECT_FALSE(fs::exists(paths.dataDir / "run"));
 }
 

@@ -12,6 +12,17 @@
 namespace vx::test {
 namespace {
 
+// Standard output carries the program's own lines only: the summary, the GPU and sample lines,
+// the headless notes. A diagnostic line among them breaks the feed for whoever reads it.
+std::string ForeignLines(const std::string& out) {
+    static const std::regex own("Veltrix Plus .*|GPU[0-9] .*|Running without a window; Ctrl\\+C ends it\\.|Stopped\\.");
+    std::istringstream in(out);
+    std::string foreign;
+    for (std::string line; std::getline(in, line);)
+        if (!std::regex_match(line, own)) foreign += line + "\n";
+    return foreign;
+}
+
 class ApplicationRunTest : public ::testing::Test {
 protected:
     std::map<std::string, std::string> Env() const { return home_.Env(false); }
@@ -28,6 +39,10 @@ TEST_F(ApplicationRunTest, HeadlessPrintsEveryGpuAndEndsCleanlyOnTerminationSign
         EXPECT_NE(out.find("GPU0 "), std::string::npos);
         EXPECT_NE(out.find(" 1b82\n"), std::string::npos) << out;
         EXPECT_NE(out.find("GPU1 "), std::string::npos);
+        // Without a window no graphics library is mapped: they were most of a headless run's memory.
+        const std::string maps = TempDir::ReadFile("/proc/" + std::to_string(app.pid()) + "/maps");
+        EXPECT_NE(maps.find("libQt6Core"), std::string::npos) << maps;
+        EXPECT_EQ(maps.find("libQt6Gui"), std::string::npos);
         app.Signal(signal);
         EXPECT_EQ(app.Wait(), 0);
     }
@@ -48,6 +63,8 @@ TEST_F(ApplicationRunTest, HeadlessSamplePrintsOneLinePerGpuInTheMonitorForm) {
     for (std::string line; std::getline(out, line);)
         if (line.rfind("GPU", 0) == 0 && line.find("temp=") != std::string::npos) lines.push_back(line);
     ASSERT_GE(lines.size(), 2u) << app.Stdout();
+    EXPECT_EQ(ForeignLines(app.Stdout()), "");
+    EXPECT_EQ(app.Stderr(), "") << "diagnostics are shown only with --verbose";
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::smatch match;
         ASSERT_TRUE(std::regex_match(lines[i], match, form)) << lines[i];
@@ -69,6 +86,22 @@ TEST_F(ApplicationRunTest, WindowedRunBuildsTheMainWindowAndEndsCleanly) {
     app.Signal(SIGTERM);
     EXPECT_EQ(app.Wait(), 0) << app.Stderr();
     EXPECT_EQ(app.Stdout().find("Running without a window"), std::string::npos);
+    EXPECT_EQ(ForeignLines(app.Stdout()), "");
+}
+
+TEST_F(ApplicationRunTest, VerboseShowsTheDriverDiagnosticsOnTheErrorStreamOnly) {
+    for (bool window : {false, true}) {
+        auto env = home_.Env(window);
+        std::vector<std::string> args{"--simulate", "--verbose"};
+        if (!window) args.push_back("--headless");
+        ChildProcess app(VX_APP_BINARY, args, env, OutDir(window ? "verbose-window" : "verbose"));
+        ASSERT_TRUE(app.WaitForOutput(window ? "GPU1 " : "GPU1 temp=")) << app.Stdout() << app.Stderr();
+        app.Signal(SIGTERM);
+        EXPECT_EQ(app.Wait(), 0);
+        EXPECT_EQ(ForeignLines(app.Stdout()), "") << window;
+        EXPECT_NE(app.Stderr().find("Thermal policy info:"), std::string::npos) << app.Stderr();
+        EXPECT_NE(app.Stderr().find("CLIENT_CLK CONTROL:"), std::string::npos) << app.Stderr();
+    }
 }
 
 TEST_F(ApplicationRunTest, SecondCopyDefersToTheFirstAndExitsAtOnce) {

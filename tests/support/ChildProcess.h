@@ -73,6 +73,7 @@ public:
     }
 
     void Signal(int signal) const { ::kill(pid_, signal); }
+    pid_t pid() const { return pid_; }
     std::string Stdout() const { return Slurp(stdoutPath_); }
     std::string Stderr() const { return Slurp(stderrPath_); }
 

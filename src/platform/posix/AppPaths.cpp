@@ -108,6 +108,16 @@ bool CopyIfMissing(const fs::path& from, const fs::path& to) {
     return ok;
 }
 
+// Read-only program data, read where it is installed: a copy per user would only take space
+// and make the first start wait for the disk.
+constexpr const char* kReadInPlace[] = {"skin", "fonts"};
+
+bool IsReadInPlace(const fs::path& relative) {
+    const fs::path top = *relative.begin();
+    return std::any_of(std::begin(kReadInPlace), std::end(kReadInPlace),
+                       [&top](const char* name) { return top == name; });
+}
+
 bool IsWithin(const fs::path& path, const fs::path& folder) {
     return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first ==
            folder.end();
@@ -134,7 +144,7 @@ void CopyTemplates(const fs::path& templates, const fs::path& dataDir) {
     }
     for (const fs::directory_entry& entry : entries) {
         const fs::path relative = entry.path().lexically_relative(templates);
-        if (relative.empty()) continue;
+        if (relative.empty() || IsReadInPlace(relative)) continue;
         const fs::path target = dataDir / relative;
         std::error_code entryEc;
         if (entry.is_directory(entryEc))

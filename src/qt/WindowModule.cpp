@@ -1,0 +1,186 @@
+// The window module: Qt Widgets and Gui, loaded by a windowed start only.
+#include <QApplication>
+#include <QPointer>
+
+#include <optional>
+
+#include "app/CCorvaneHDApp.h"
+#include "monitor/SampleLoop.h"  // monitoring
+#include "platform/PlatformServices.h"
+#include "qt/AdvanceWindow.h"  // advanced control window
+#include "qt/AlarmWindow.h"    // monitoring
+#include "qt/ChartsHost.h"     // history charts
+#include "qt/DisplayBellActions.h"  // monitoring
+#include "qt/HostWindow.h"
+#include "qt/MainWindow.h"
+#include "qt/ProfileWindow.h"  // profile window; keeps the profile slots' header clear of Qt's `slots`
+#include "qt/QtEventLoop.h"
+#include "qt/QtFileOpener.h"  // history charts
+#include "qt/QtFontRegistry.h"
+#include "qt/QtPrompts.h"
+#include "qt/SettingsWindow.h"
+#include "qt/Skin.h"
+#include "qt/WindowFrontEnd.h"
+#include "tuning/CCorvaneHDDlg.h"
+#include "tuning/ProfileSlots.h"      // settings file
+#include "tuning/UserSettingsFile.h"  // settings file
+
+namespace vx::qt {
+namespace {
+
+void OpenSettingsWindow(app::CCorvaneHDApp& application, platform::SettingsStore& store,
+                        tuning::CCorvaneHDDlg& dialog, app::SetDialogHooks hooks, QWidget* parent) {
+    const GpuRecord* record =
+        dialog.currentGpu() >= 0 ? application.gpu().Record(static_cast<uint8_t>(dialog.currentGpu())) : nullptr;
+    const app::SetDialogContext context = app::SetDialogContext::ForGpu(record, application.lcmServiceInstalled());
+    app::CSetDialog setDialog(application.settings(), store, application.autostart(), context, std::move(hooks));
+    SettingsWindow window(setDialog, parent);
+    window.exec();
+}
+
+// Profile window: SAVE, LOAD and the ten slot buttons over the settings file; modal.
+void OpenProfileWindow(tuning::ProfileSlots& profileSlots, ui::IPrompts& prompts, QWidget* parent,
+                       std::function<void()> onLoaded) {
+    tuning::CCVProfileDlg profileDialog(profileSlots, SystemProfileFileDialogs(parent), prompts);
+    ProfileWindow window(profileDialog, profileSlots, std::move(onLoaded), parent);
+    window.exec();
+}
+
+// The window shows at once, unless it starts minimized or in the notification area.
+void ShowForStartupMode(HostWindow& host, int mode) {
+    if (mode == app::kModeMinimize) host.showMinimized();
+    else if (mode != app::kModeSysTray || !host.HasTrayIcon()) host.show();
+}
+
+class QtWindowFrontEnd final : public WindowFrontEnd {
+public:
+    std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) override {
+        auto qapp = std::make_unique<QApplication>(argc, argv);
+        fontRegistry_.emplace();
+        return qapp;
+    }
+    ui::IPrompts& prompts() override { return prompts_; }
+    app::FontRegistry& fontRegistry() override { return *fontRegistry_; }
+    int Run(const WindowSession& session) override;
+
+private:
+    QtPrompts prompts_;
+    std::optional<QtFontRegistry> fontRegistry_;
+};
+
+int QtWindowFrontEnd::Run(const WindowSession& session) {
+    app::CCorvaneHDApp& application = session.application;
+    platform::PlatformServices& services = session.services;
+    tuning::UserSettingsFile& userSettings = session.userSettings;
+    QtEventLoop& loop = session.loop;
+    std::unique_ptr<tuning::CCorvaneHDDlg> dialog;
+    std::unique_ptr<tuning::ProfileSlots> profileSlots;  // settings file
+    QPointer<HostWindow> hostView;
+    QPointer<MainWindow> mainView;
+    std::unique_ptr<HostWindow> host;
+    std::unique_ptr<AdvanceDialogHost> advancedHost;  // advanced control window
+    std::unique_ptr<monitor::SampleLoop> sampler;     // monitoring
+    DisplayBellActions desktopActions(*services.systemActions);  // monitoring: the alarm's beep with a window
+    QtFileOpener fileOpener;                                     // history charts
+    std::unique_ptr<ChartsHost> charts;                          // history charts
+    Skin::Instance().SetDirectory(session.skinDir);
+    tuning::MainDialogHooks hooks;
+    hooks.modelChanged = [&mainView] {
+        if (mainView) mainView->ModelChanged();
+    };
+    hooks.showWindow = [&hostView](bool visible) {
+        if (hostView) hostView->ShowOrHide(visible);
+    };
+    hooks.minimizeWindow = [&hostView] {
+        if (hostView) hostView->showMinimized();
+    };
+    hooks.quitProcess = [&loop] { loop.Quit(0); };
+    hooks.openSettingsDialog = [&] {
+        if (dialog && sampler)
+            OpenSettingsWindow(application, *services.settingsStore, *dialog, sampler->SettingsDialogHooks(), hostView);
+    };
+    // Settings file.
+    hooks.saveOrDeleteUserSettings = [&userSettings, &application] {
+        userSettings.SaveOrDelete(application.settings().restoreUserSettings);
+    };
+    hooks.resetProfileSlots = [&profileSlots] {
+        if (profileSlots) profileSlots->ResetLooks();
+    };
+    // End of settings file.
+    dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), prompts_, loop, ui::SystemClock(),
+                                                     application.settings(), std::move(hooks));
+    // Settings file: loads and saves now share the window's hardware lock.
+    userSettings.AttachDialog(dialog.get());
+    profileSlots = std::make_unique<tuning::ProfileSlots>(userSettings, *dialog, prompts_, ui::SystemClock());
+    // End of settings file.
+    host = std::make_unique<HostWindow>();
+    hostView = host.get();
+    WindowFonts fonts{QString::fromStdString(application.fonts().FamilyFor("arial")),
+                      QString::fromStdString(application.fonts().FamilyFor("DS-Digital"))};
+    auto* view = new MainWindow(*dialog, ReadGpuIdentities(*dialog), fonts);
+    mainView = view;
+    view->AttachProfileSlots(*profileSlots);
+    host->SetContent(view);
+    tuning::CCorvaneHDDlg* controller = dialog.get();
+    HostWindow* frame = host.get();
+    QObject::connect(frame, &HostWindow::showRequested, frame, [controller] { controller->OnShowFromTray(); });
+    QObject::connect(frame, &HostWindow::hideRequested, frame, [controller] { controller->OnHide(); });
+    QObject::connect(frame, &HostWindow::quitRequested, frame, [controller] { controller->OnQuit(); });
+    // Advanced control and profile windows.
+    advancedHost = std::make_unique<AdvanceDialogHost>(*controller, loop);
+    QObject::connect(frame, &HostWindow::advancedRequested, frame, [&advancedHost] { advancedHost->Open(); });
+    QObject::connect(frame, &HostWindow::profileRequested, frame, [this, &profileSlots, &hostView, &mainView] {
+        if (!profileSlots) return;
+        OpenProfileWindow(*profileSlots, prompts_, hostView, [&mainView] {
+            if (mainView) mainView->ModelChanged();
+        });
+    });
+    // End of advanced control and profile windows.
+    ShowForStartupMode(*host, application.startupMode());
+    controller->OnInitDialog(application.startupMode());
+    // Monitoring: the sampling loop starts with the window's timers.
+    monitor::SampleHooks sampleHooks;
+    sampleHooks.sampled = [&mainView] {
+        if (mainView) mainView->SampleTaken();
+    };
+    sampleHooks.showAlarm = [&hostView](monitor::CIndicateInstDialog& window) {
+        AlarmWindow::ShowModal(window, hostView);
+    };
+    sampleHooks.samplingIntervalChanged = [&charts](uint32_t ms) {  // history charts
+        if (charts) charts->SetSamplingInterval(ms);
+    };
+    sampler = std::make_unique<monitor::SampleLoop>(*controller, application.settings(), *services.settingsStore,
+                                                    desktopActions, ui::SystemClock(), std::move(sampleHooks));
+    view->AttachSampler(*sampler);
+    sampler->Start(loop);
+    // End of monitoring.
+    // History charts: the monitor page's charts and the monitor window (page button, tray).
+    charts = std::make_unique<ChartsHost>(ChartsContext{*controller, application.settings(), loop, ui::SystemClock(),
+                                                        prompts_, &fileOpener, session.dataDir});
+    charts->Start();
+    view->AttachCharts(*charts);
+    QObject::connect(frame, &HostWindow::monitorRequested, frame, [&charts] { charts->OpenMonitor(); });
+    // End of history charts.
+    ServeInstanceRequests(*QCoreApplication::instance(), *services.instanceGuard, [controller] { controller->OnShowFromTray(); },
+                          [&advancedHost] { advancedHost->Open(); });  // advanced control window
+    if (session.openAdvanced) advancedHost->Open();                            // advanced control window
+
+    const int status = QCoreApplication::exec();
+    sampler->Stop();  // monitoring
+    // The window goes before the controller it renders, the controller (and its worker)
+    // before the GPU layer.
+    advancedHost.reset();  // advanced control window: before the controller it reads through
+    host.reset();
+    charts.reset();   // history charts: they read the controller's live fields
+    sampler.reset();  // monitoring: after the window that shows its curve, before the controller
+    profileSlots.reset();                // settings file
+    userSettings.AttachDialog(nullptr);  // settings file
+    dialog.reset();
+    Skin::Instance().ReleaseImages();
+    return status;
+}
+
+}  // namespace
+}  // namespace vx::qt
+
+extern "C" vx::qt::WindowFrontEnd* vx_window_front_end() { return new vx::qt::QtWindowFrontEnd(); }
