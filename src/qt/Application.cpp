@@ -174,6 +174,7 @@ int RunApplication(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot use the data folder %s\n", program.c_str(), paths.dataDir.c_str());
         return 1;
     }
+    platform::RemoveInterruptedWrites(paths);
 
     std::unique_ptr<QCoreApplication> qapp;
     if (headless) qapp = std::make_unique<QCoreApplication>(argc, argv);
