@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Builds the fuzz harnesses (fuzz/, clang's libFuzzer, into build-fuzz/) and runs each for the
-# given seconds (default 60) over its seeds in fuzz/corpus/<harness>. Before fuzzing, each
+# Builds the fuzz harnesses (fuzz/, clang's libFuzzer, into build-fuzz/) and runs each (or the
+# ones named) for the given seconds (default 60) over its seeds in fuzz/corpus/<harness>:
+#   scripts/fuzz.sh [seconds] [harness...] Before fuzzing, each
 # harness reads inputs exactly at and one byte above its reader's size limit. New inputs
 # collect in build-fuzz/corpus/<harness>, crashing ones in build-fuzz/crashes/<harness>.
 # FUZZ_JOBS runs that many harnesses at once (default 1). Exit status 1 when any crashed.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
+shift $(($# > 0 ? 1 : 0))
+only=" $* "
 build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
 "$root/scripts/setup.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="${FUZZ_CXX:-clang++-15}" \
@@ -31,6 +34,7 @@ padded() { { cat "$1"; head -c $(( $2 - $(stat -c %s "$1") )) /dev/zero | tr '\0
 run_one() {
   local name="$1" limit="$2" seed="$3"
   local corpus="$build/corpus/$name" crashes="$build/crashes/$name" log="$build/logs/$name.log"
+  rm -rf "$crashes"
   mkdir -p "$corpus" "$crashes" "$build/limits/$name"
   if [ "$limit" -gt 0 ]; then
     padded "$root/fuzz/corpus/$name/$seed" "$limit" "$build/limits/$name/at-limit"
@@ -52,6 +56,7 @@ run_one() {
 rm -f "$build"/logs/*.failed
 for entry in "${limits[@]}"; do
   read -r name limit seed <<<"$entry"
+  [ "$only" = "  " ] || [[ "$only" == *" $name "* ]] || continue
   { run_one "$name" "$limit" "${seed:-}" || touch "$build/logs/$name.failed"; } &
   while [ "$(jobs -rp | wc -l)" -ge "${FUZZ_JOBS:-1}" ]; do sleep 1; done
 done

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -152,26 +153,26 @@ void CopyTemplates(const fs::path& templates, const fs::path& dataDir) {
 }
 
 // The start of this process on the file clock: /proc gives it in clock ticks since boot, on
-// the clock CLOCK_BOOTTIME reads. The epoch when that cannot be read, so nothing counts as older.
-fs::file_time_type ProcessStartTime() {
+// the clock CLOCK_BOOTTIME reads. Nothing when it cannot be read.
+std::optional<fs::file_time_type> ProcessStartTime() {
     std::ifstream in("/proc/self/stat");
     std::string stat;
     std::getline(in, stat);
     // The command name in parentheses may hold blanks; field 22 counts from the state after it.
     const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos) return {};
+    if (close == std::string::npos) return std::nullopt;
     std::istringstream fields(stat.substr(close + 1));
     std::string field;
-    for (int i = 3; i < 22 && fields >> field; ++i) {
-    }
+    int number = 3;
+    while (number < 22 && fields >> field) ++number;
     unsigned long long ticks = 0;
     timespec now{};
     const long hz = ::sysconf(_SC_CLK_TCK);
-    if (!(fields >> ticks) || hz <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &now) != 0) return {};
+    if (!(fields >> ticks) || hz <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &now) != 0) return std::nullopt;
     using std::chrono::nanoseconds;
     const auto sinceBoot = std::chrono::seconds(now.tv_sec) + nanoseconds(now.tv_nsec);
     const auto started = nanoseconds(static_cast<long long>(ticks * (1000000000ULL / static_cast<unsigned long long>(hz))));
-    if (started > sinceBoot) return {};
+    if (started > sinceBoot) return std::nullopt;
     return fs::file_time_type::clock::now() - std::chrono::duration_cast<fs::file_time_type::duration>(sinceBoot - started);
 }
 
@@ -219,16 +220,16 @@ bool PrepareDataDir(const AppPaths& paths) {
 }
 
 void RemoveInterruptedWrites(const AppPaths& paths) {
-    const fs::file_time_type started = ProcessStartTime();
-    if (started == fs::file_time_type{}) return;
+    const std::optional<fs::file_time_type> started = ProcessStartTime();
+    if (!started) return;
     if (!paths.dataDir.empty()) {
-        RemoveStaleTemporaryFiles(paths.dataDir, started);
-        RemoveStaleTemporaryFiles(paths.dataDir / "Profile", started);
+        RemoveStaleTemporaryFiles(paths.dataDir, *started);
+        RemoveStaleTemporaryFiles(paths.dataDir / "Profile", *started);
     }
     if (!paths.configDir.empty()) {
-        RemoveStaleTemporaryFiles(paths.configDir / "veltrix-plus", started);
+        RemoveStaleTemporaryFiles(paths.configDir / "veltrix-plus", *started);
         // A shared folder: only our own entry's leftovers.
-        RemoveStaleTemporaryFiles(paths.configDir / "autostart", started, "veltrix-plus.desktop");
+        RemoveStaleTemporaryFiles(paths.configDir / "autostart", *started, "veltrix-plus.desktop");
     }
 }
 
