@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
+  clang-15 libclang-common-15-dev
   qt6-base-dev libgl-dev
   nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -19,5 +19,9 @@ AppPaths ResolveAppPaths(const std::optional<std::filesystem::path>& dataDirOpti
 /// which are read from templatesDir) and makes it the working directory. False when the folder cannot be made
 /// or entered.
 bool PrepareDataDir(const AppPaths& paths);
+/// Removes the temporary files of writes killed before their rename from the folders the
+/// program writes (program folder, profiles, settings store, our autostart entry); only
+/// those made before this process started, so no write in progress loses its file.
+void RemoveInterruptedWrites(const AppPaths& paths);
 
 }  // namespace vx::platform

@@ -13,6 +13,16 @@ namespace vx::platform {
 /// and the temporary file is removed. An existing file's permissions are kept.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+/// Whether `name` is one of the temporary names WriteFileAtomically gives its files:
+/// ".<target name>.tmp-<16 hex digits>-<counter>".
+bool IsTemporaryFileName(std::string_view name);
+
+/// Removes what writes stopped before their rename left behind: files in `folder` (not
+/// below) with a temporary name, for any target or only for `target` when given, last
+/// written before `olderThan`. Returns how many were removed.
+std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path& folder, std::filesystem::file_time_type olderThan,
+                                      std::string_view target = {});
+
 /// The whole file, or nothing when it cannot be read or is larger than `maxBytes`.
 std::optional<std::string> ReadFileLimited(const std::filesystem::path& path, std::size_t maxBytes);
 

@@ -134,6 +134,7 @@ int RunApplication(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot use the data folder %s\n", program.c_str(), paths.dataDir.c_str());
         return 1;
     }
+    platform::RemoveInterruptedWrites(paths);
 
     // Qt Widgets and Gui come with the window module, which only a windowed start loads.
     LoadedWindowFrontEnd window;

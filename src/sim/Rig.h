@@ -95,6 +95,8 @@ struct RigLoadResult {
     std::optional<RigError> error;
 };
 
+/// Rig files are hand-written and small; anything bigger is refused unread.
+inline constexpr std::uintmax_t kMaxRigFileBytes = 4 * 1024 * 1024;
 /// Reads a rig file. Never throws: a bad file yields `error` naming the file and the field.
 RigLoadResult LoadRigFile(const std::filesystem::path& path);
 /// Parses rig JSON text; `sourceName` is the file name used in error messages.

@@ -32,8 +32,6 @@ using rigjson::Member;
 using rigjson::NamedCode;
 using rigjson::RequireObject;
 
-// Rig files are hand-written and small; anything bigger is not a rig.
-constexpr std::uintmax_t kMaxRigFileBytes = 4 * 1024 * 1024;
 constexpr int64_t kMaxWord = 0xFFFFFFFF;
 
 // Memory type codes as the driver reports them.

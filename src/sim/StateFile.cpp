@@ -20,7 +20,6 @@ namespace {
 using nlohmann::json;
 
 constexpr int kFormat = 1;
-constexpr std::size_t kMaxStateFileBytes = 4 * 1024 * 1024;
 constexpr std::size_t kMaxDrsSettings = 4096;
 constexpr int64_t kMinInt = std::numeric_limits<int32_t>::min();
 constexpr int64_t kMaxInt = std::numeric_limits<int32_t>::max();
@@ -378,8 +377,10 @@ void ApplyState(const PersistedState& state, Rig& rig) {
                 voltage.deltaUv = it->second;
         if (saved.overVoltPercent) gpu.clocks.overVoltPercent = *saved.overVoltPercent;
         for (const auto& [limitId, lock] : saved.boostLocks) {
+            // Copied: clang before 16 cannot capture a structured binding in a lambda.
+            const uint32_t wanted = limitId;
             auto found = std::find_if(gpu.clocks.locks.begin(), gpu.clocks.locks.end(),
-                                      [&](const ClockLockConfig& l) { return l.limitId == limitId; });
+                                      [wanted](const ClockLockConfig& l) { return l.limitId == wanted; });
             if (found == gpu.clocks.locks.end())
                 found = gpu.clocks.locks.insert(gpu.clocks.locks.end(), {limitId, 0, 0});
             found->mode = lock.mode;

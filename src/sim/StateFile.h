@@ -63,6 +63,8 @@ struct StateLoadResult {
     std::string problem;                  // why an existing file was not used
 };
 
+/// Larger state files are refused unread.
+inline constexpr std::size_t kMaxStateFileBytes = 4 * 1024 * 1024;
 /// Reads a state file and checks every entry against `rig` (the GPU, the entry written and
 /// the range it must lie in); nothing of a bad file is used.
 StateLoadResult LoadStateFile(const std::filesystem::path& path, const Rig& rig);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -80,6 +81,48 @@ TEST(AtomicFileRead, IsBoundedAndRefusesWhatIsNotAFile) {
     EXPECT_FALSE(ReadFileLimited(dir.path(), 100).has_value());
     TempDir::WriteFile(dir / "empty", "");
     EXPECT_EQ(ReadFileLimited(dir / "empty", 0).value_or("?"), "");
+}
+
+TEST(AtomicFileLeftovers, OnlyOurTemporaryNamesCount) {
+    const struct {
+        const char* name;
+        bool ours;
+    } cases[] = {
+        {".registry.ini.tmp-0123456789abcdef-0", true},
+        {".UserSettings.txt.tmp-FFFFFFFFFFFFFFFF-4294967295", true},
+        {".a.tmp-x.tmp-0000000000000000-12", true},
+        {"registry.ini.tmp-0123456789abcdef-0", false},    // not hidden
+        {"..tmp-0123456789abcdef-0", false},               // no target name
+        {".registry.ini.tmp-0123456789abcde-0", false},    // 15 digits
+        {".registry.ini.tmp-0123456789abcdeg-0", false},   // not hex
+        {".registry.ini.tmp-0123456789abcdef-", false},    // no counter
+        {".registry.ini.tmp-0123456789abcdef-1x", false},  // trailing text
+        {".registry.ini.tmp-0123456789abcdef-12345678901", false},
+        {".registry.ini.XXXXXX", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsTemporaryFileName(c.name), c.ours) << c.name;
+}
+
+TEST(AtomicFileLeftovers, RemovesOnlyStaleOnesOfTheAskedTarget) {
+    TempDir dir;
+    const auto before = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const std::string stale = ".a.ini.tmp-0123456789abcdef-1", otherStale = ".b.ini.tmp-0123456789abcdef-2";
+    const std::string fresh = ".a.ini.tmp-0123456789abcdef-3";
+    for (const std::string& name : {stale, otherStale, fresh, std::string("a.ini")}) TempDir::WriteFile(dir / name, name);
+    fs::create_directory(dir / ".c.ini.tmp-0123456789abcdef-4");
+    fs::create_symlink(dir / "a.ini", dir / ".d.ini.tmp-0123456789abcdef-5");
+    for (const std::string& name : {stale, otherStale}) fs::last_write_time(dir / name, before - std::chrono::hours(1));
+    const auto cutoff = before + std::chrono::minutes(1);
+    fs::last_write_time(dir / fresh, cutoff + std::chrono::minutes(1));
+
+    EXPECT_EQ(RemoveStaleTemporaryFiles(dir.path(), cutoff, "a.ini"), 1u);
+    EXPECT_FALSE(fs::exists(dir / stale));
+    EXPECT_TRUE(fs::exists(dir / otherStale));
+    EXPECT_EQ(RemoveStaleTemporaryFiles(dir.path(), cutoff), 1u);
+    EXPECT_EQ(TempDir::Entries(dir.path()),
+              (std::vector<std::string>{fresh, ".c.ini.tmp-0123456789abcdef-4", ".d.ini.tmp-0123456789abcdef-5", "a.ini"}));
+    EXPECT_EQ(TempDir::ReadFile(dir / "a.ini"), "a.ini");
+    EXPECT_EQ(RemoveStaleTemporaryFiles(dir / "absent", cutoff), 0u);
 }
 
 }  // namespace

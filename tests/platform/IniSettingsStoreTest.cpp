@@ -135,6 +135,14 @@ TEST_F(IniSettingsStoreTest, RefusesWhatItCannotStoreOrSafelyRewrite) {
     EXPECT_FALSE(store_.Write("A", 2));
     EXPECT_EQ(TempDir::ReadFile(file_).size(), huge.size());
 
+    // Nor is one written that would be: a full file keeps its values readable.
+    const std::string full = "[Software\\Veltrix Plus]\nA=1\n" + std::string(IniSettingsStore::kMaxFileSize - 40, '#') + "\n";
+    TempDir::WriteFile(file_, full);
+    EXPECT_TRUE(store_.Write("A", 22));
+    EXPECT_FALSE(store_.Write("LongEnoughName", 1));
+    EXPECT_EQ(store_.Read("A"), 22u);
+    EXPECT_EQ(TempDir::ReadFile(file_).size(), full.size() + 1);
+
     IniSettingsStore underFile(dir_ / "veltrix-plus" / "registry.ini" / "nested.ini");
     EXPECT_FALSE(underFile.Write("A", 1));
     EXPECT_FALSE(underFile.Read("A").has_value());

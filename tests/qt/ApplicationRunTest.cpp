@@ -1,6 +1,7 @@
 // The built program, run as a user runs it on a simulated rig, in a clean home.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <regex>
 #include <sstream>
@@ -119,6 +120,32 @@ TEST_F(ApplicationRunTest, OnlyApplySettingsExitsWithoutStayingUp) {
     ChildProcess app(VX_APP_BINARY, {"--simulate", "--headless", "OnlyApplySettings"}, Env(), OutDir("apply"));
     EXPECT_EQ(app.Wait(), 0);
     EXPECT_EQ(app.Stdout().find("Running"), std::string::npos);
+}
+
+// What writes killed before their rename left behind goes at the next start; real files,
+// other programs' files and anything newer than the process stay.
+TEST_F(ApplicationRunTest, StartRemovesStaleTemporaryFilesOfKilledWrites) {
+    namespace fs = std::filesystem;
+    const fs::path data = home_.path() / "data/veltrix-plus", config = home_.path() / "config";
+    const std::string id = ".tmp-0123456789abcdef-7";
+    const std::vector<fs::path> stale = {data / (".UserSettings.txt" + id), data / "Profile" / (".3.ini" + id),
+                                         config / "veltrix-plus" / (".registry.ini" + id),
+                                         config / "autostart" / (".veltrix-plus.desktop" + id)};
+    const std::vector<fs::path> kept = {data / "UserSettings.txt", config / "autostart" / (".other.desktop" + id),
+                                        data / (".later.txt" + id), data / ".notes.txt.tmp-mine"};
+    const auto now = fs::file_time_type::clock::now();
+    for (const fs::path& file : stale) {
+        TempDir::WriteFile(file, "partial");
+        fs::last_write_time(file, now - std::chrono::minutes(1));
+    }
+    for (const fs::path& file : kept) TempDir::WriteFile(file, "kept");
+    // Written after the process started: a write in progress, not a leftover.
+    fs::last_write_time(kept[2], now + std::chrono::hours(1));
+
+    ChildProcess app(VX_APP_BINARY, {"--simulate", "--headless", "OnlyApplySettings"}, Env(), OutDir("leftovers"));
+    EXPECT_EQ(app.Wait(), 0) << app.Stderr();
+    for (const fs::path& file : stale) EXPECT_FALSE(fs::exists(file)) << file;
+    for (const fs::path& file : kept) EXPECT_EQ(TempDir::ReadFile(file), "kept") << file;
 }
 
 TEST_F(ApplicationRunTest, BadRigFileIsNamedAndRefused) {

@@ -1,5 +1,7 @@
 #include "platform/AppPaths.h"
 
+#include <time.h>
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -7,10 +9,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "platform/AtomicFile.h"
 
 namespace vx::platform {
 namespace fs = std::filesystem;
@@ -154,6 +162,30 @@ void CopyTemplates(const fs::path& templates, const fs::path& dataDir) {
     }
 }
 
+// The start of this process on the file clock: /proc gives it in clock ticks since boot, on
+// the clock CLOCK_BOOTTIME reads. Nothing when it cannot be read.
+std::optional<fs::file_time_type> ProcessStartTime() {
+    std::ifstream in("/proc/self/stat");
+    std::string stat;
+    std::getline(in, stat);
+    // The command name in parentheses may hold blanks; field 22 counts from the state after it.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    int number = 3;
+    while (number < 22 && fields >> field) ++number;
+    unsigned long long ticks = 0;
+    timespec now{};
+    const long hz = ::sysconf(_SC_CLK_TCK);
+    if (!(fields >> ticks) || hz <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &now) != 0) return std::nullopt;
+    using std::chrono::nanoseconds;
+    const auto sinceBoot = std::chrono::seconds(now.tv_sec) + nanoseconds(now.tv_nsec);
+    const auto started = nanoseconds(static_cast<long long>(ticks * (1000000000ULL / static_cast<unsigned long long>(hz))));
+    if (started > sinceBoot) return std::nullopt;
+    return fs::file_time_type::clock::now() - std::chrono::duration_cast<fs::file_time_type::duration>(sinceBoot - started);
+}
+
 }  // namespace
 
 AppPaths ResolveAppPaths(const std::optional<fs::path>& dataDirOption) {
@@ -195,6 +227,20 @@ bool PrepareDataDir(const AppPaths& paths) {
     fs::create_directories(paths.dataDir / "Profile", ec);
     CopyTemplates(paths.templatesDir, paths.dataDir);
     return ::chdir(paths.dataDir.c_str()) == 0;
+}
+
+void RemoveInterruptedWrites(const AppPaths& paths) {
+    const std::optional<fs::file_time_type> started = ProcessStartTime();
+    if (!started) return;
+    if (!paths.dataDir.empty()) {
+        RemoveStaleTemporaryFiles(paths.dataDir, *started);
+        RemoveStaleTemporaryFiles(paths.dataDir / "Profile", *started);
+    }
+    if (!paths.configDir.empty()) {
+        RemoveStaleTemporaryFiles(paths.configDir / "veltrix-plus", *started);
+        // A shared folder: only our own entry's leftovers.
+        RemoveStaleTemporaryFiles(paths.configDir / "autostart", *started, "veltrix-plus.desktop");
+    }
 }
 
 }  // namespace vx::platform

@@ -144,6 +144,8 @@ bool IniSettingsStore::Write(const std::string& name, uint32_t value) {
 
     std::string content;
     for (const std::string& line : kept) content += line + '\n';
+    // A file this store would refuse to read back would lose every value in it.
+    if (content.size() > kMaxFileSize) return false;
     if (file_.has_parent_path()) std::filesystem::create_directories(file_.parent_path(), ec);
     return WriteFileAtomically(file_, content);
 }
