@@ -127,8 +127,8 @@ public:
             start + PulseTone::kConnectTimeout, stop);
         if (!connected) return false;
 
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, PulseTone::kSampleRate, 1};
-        stream_ = api_.streamNew(context_, "Temperature alarm", &spec, nullptr);
+        const pa_sample_spec format{PA_SAMPLE_S16LE, PulseTone::kSampleRate, 1};
+        stream_ = api_.streamNew(context_, "Temperature alarm", &format, nullptr);
         if (!stream_) return false;
         // The whole tone fits the buffer, so it is written at once and drained.
         const auto bytes = static_cast<uint32_t>(samples.size());
