@@ -199,7 +199,7 @@ TEST_F(ControllerReadingsTest, TemperatureTurnsSensingOnFirst) {
     EXPECT_EQ(Steps(kPort, kAddress), (std::vector<std::string>{"R 01", "W 01=25", "R 14", "R 1A"}));
 }
 
-TEST_F(ControllerReadingsTest, TemperatureOffsetIsASignedByte) {
+TEST_F(ControllerReadingsTest, TemperatureOffsetIsASignedByteAndSensorAIsScaled) {
     StartWithController();
     ASSERT_EQ(gpus->SetControllerTempOffset(0, -5), 0);
     EXPECT_EQ(Peek(kPort, kAddress, 0x64), 0xFB);
@@ -209,10 +209,8 @@ TEST_F(ControllerReadingsTest, TemperatureOffsetIsASignedByte) {
     ASSERT_EQ(gpus->SetControllerTempOffset(0, 12), 0);
     ASSERT_EQ(gpus->GetControllerTempOffset(0, offset), 0);
     EXPECT_EQ(offset, 12);
-}
 
-TEST_F(ControllerReadingsTest, SensorAScalesRegister0x12) {
-    StartWithController();
+    // Sensor A scales register 0x12.
     Poke(kPort, kAddress, 0x12, 50);
     float value = 0;
     ASSERT_EQ(gpus->ReadControllerSensorA(0, value), 0);

@@ -164,14 +164,6 @@ TEST_F(GpuVfPointsTest, PointsOutsideTheMaskAreRefusedBeforeAnyWrite) {
     EXPECT_TRUE(simulator->CallsTo(nvapi::GPU_ClockClientClkVfPointsGetControl).empty());
 }
 
-TEST_F(GpuVfPointsTest, AFixedPointIsOnlyTraced) {
-    StartWith(TypicalVf());
-    EXPECT_EQ(gpus->SetVfPointOffset(0, 90, 1000), nvapi::NOT_SUPPORTED);
-    EXPECT_EQ(AllTraces(), "CLK_VF_POINT at vfPointIdx 90 does not support frequency offset..\n");
-    EXPECT_TRUE(prompts.shown.empty());
-    EXPECT_EQ(Writes(), 0u);
-}
-
 TEST_F(GpuVfPointsTest, DriverFailuresOfASetAreShown) {
     StartWith(TypicalVf());
     simulator->ForceStatus(nvapi::GPU_ClockClientClkDomainsGetInfo, nvapi::NOT_SUPPORTED);
@@ -220,7 +212,7 @@ TEST_F(GpuVfPointsTest, APassOverTheRangeWritesEveryPointButShowsOnlyItsFirstFai
     EXPECT_EQ(prompts.shown.size(), 2u);
 }
 
-TEST_F(GpuVfPointsTest, ASetChangesOnlyItsPoint) {
+TEST_F(GpuVfPointsTest, ASetChangesOnlyItsPointAndAFixedPointIsOnlyTraced) {
     StartWith(TypicalVf());
     SetPointOffset(4, 7000);
     SetPointOffset(6, 9000);
@@ -228,6 +220,14 @@ TEST_F(GpuVfPointsTest, ASetChangesOnlyItsPoint) {
     EXPECT_EQ(PointOffset(4), 7000);
     EXPECT_EQ(PointOffset(5), -25000);
     EXPECT_EQ(PointOffset(6), 9000);
+
+    // A fixed point takes no offset: only traced, never written.
+    traces.clear();
+    simulator->ClearCalls();
+    EXPECT_EQ(gpus->SetVfPointOffset(0, 90, 1000), nvapi::NOT_SUPPORTED);
+    EXPECT_EQ(AllTraces(), "CLK_VF_POINT at vfPointIdx 90 does not support frequency offset..\n");
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(Writes(), 0u);
 }
 
 TEST_F(GpuVfPointsTest, AGpuWithoutVfPointsReportsTheDriverStatus) {
