@@ -286,6 +286,25 @@ public:
     /// are shown in a message box, except a point that takes no offset (only traced): -5 for
     /// a point outside the driver's mask, -104 for one that takes no offset, else the driver's.
     int32_t SetVfPointOffset(uint8_t gpu, int32_t index, int32_t offsetKhz);
+    /// One pass of SetVfPointOffset calls over a range of points, for as long as it lives: the
+    /// writes are unchanged, but only the pass's first failure is shown in a message box and the
+    /// others are traced, so one refused offset gives one box instead of one per point. Create it
+    /// where the calls are made (under the same lock).
+    class VfWritePass {
+    public:
+        explicit VfWritePass(GpuAccess& gpus) : gpus_(gpus), outer_(gpus.vfPass_) { gpus_.vfPass_ = this; }
+        ~VfWritePass() { gpus_.vfPass_ = outer_; }
+        VfWritePass(const VfWritePass&) = delete;
+        VfWritePass& operator=(const VfWritePass&) = delete;
+        /// The status of the pass's first shown failure; OK when there was none.
+        int32_t status() const { return status_; }
+
+    private:
+        friend class GpuAccess;
+        GpuAccess& gpus_;
+        VfWritePass* outer_;
+        int32_t status_ = 0;
+    };
 
     int32_t graphicsOffsetMaxKhz() const { return graphicsOffsetMaxKhz_; }
     int32_t graphicsOffsetMinKhz() const { return graphicsOffsetMinKhz_; }
@@ -352,6 +371,9 @@ public:
     int32_t GetPowerPoliciesStatus(uint8_t gpu, nvapi::PowerPoliciesStatus& status);
     /// Sets the version word and writes.
     int32_t SetPowerPoliciesStatus(uint8_t gpu, nvapi::PowerPoliciesStatus& status);
+    // The target writes below refuse a value outside the policy's range (or a flag other than
+    // 0 and 1) with -5 and write nothing; missing support is 0 with its message, so callers
+    // check support through the information reads first.
     /// Power target of `policy` in percent, checked against the policy's range (trace output).
     int32_t SetPowerLimit(uint8_t gpu, uint32_t policy, float percent);
     /// Reads and traces the thermal information and status (count and IDs from the information);
@@ -432,6 +454,9 @@ private:
     uint8_t vfPointFirstMemory_ = 0;
     uint8_t vfPointLastMemory_ = 0;
     std::array<int32_t, kVfPointCount> vfPointOffsets_{};
+    VfWritePass* vfPass_ = nullptr;  // the pass now running, if any
+    // Shows a failure of SetVfPointOffset; within a pass only the first, the rest are traced.
+    void ShowVfFailure(int32_t status, const std::string& text);
     int32_t graphicsVfOffsetKhz_ = 0;
     int32_t memoryVfOffsetKhz_ = 0;
     // End of VF points

@@ -126,7 +126,7 @@ int32_t GpuAccess::SetPowerLimit(uint8_t gpu, uint32_t policy, float percent) {
     const uint32_t request = PowerRequest(percent);
     if (request > entry->pwrLimitMax || request < entry->pwrLimitMin) {
         Trace("Requested power policy limit exceeds max allowed value!\n");
-        return nvapi::OK;
+        return nvapi::INVALID_ARGUMENT;
     }
     nvapi::PowerPoliciesStatus write = {};
     write.count = 1;
@@ -264,7 +264,7 @@ int32_t GpuAccess::SetThermalLimit(uint8_t gpu, uint32_t policy, float celsius) 
     int32_t request = 0;
     if (!ThermalRequest(celsius, request) || request < entry->tempLimitMin || request > entry->tempLimitMax) {
         Note("Requested thermal policy limit exceeds max allowed value!\n");
-        return nvapi::OK;
+        return nvapi::INVALID_ARGUMENT;
     }
     nvapi::ThermalPoliciesStatus write = {};
     write.version = nvapi::kThermalPoliciesStatusVer;
@@ -291,7 +291,7 @@ int32_t GpuAccess::SetThermalPreferFlag(uint8_t gpu, uint32_t policy, uint32_t f
     }
     if (flag != 0 && flag != 1) {
         Note("Requested remove TDP Limit flag is incorrect!\n");
-        return nvapi::OK;
+        return nvapi::INVALID_ARGUMENT;
     }
     nvapi::ThermalPoliciesStatus current = {};
     int32_t status = ReadThermalStatus(gpu, info, current);
@@ -334,7 +334,7 @@ int32_t GpuAccess::SetLinkedPowerAndThermal(uint8_t gpu, uint32_t powerPolicy, u
     const float r = percent * 1000.0f;
     if (!(r <= pMax && r >= pMin)) {
         Note("Requested power policy limit exceeds allowed range!\n");
-        return nvapi::OK;
+        return nvapi::INVALID_ARGUMENT;
     }
     nvapi::ThermalPoliciesInfo thermal = {};
     const nvapi::ThermalPolicyInfoEntry* te =

@@ -50,6 +50,17 @@ void GpuAccess::ShowMessage(const std::string& text) {
         Trace("%s", text.c_str());
 }
 
+void GpuAccess::ShowVfFailure(int32_t status, const std::string& text) {
+    if (vfPass_) {
+        if (vfPass_->status_ != nvapi::OK) {
+            Trace("%s", text.c_str());
+            return;
+        }
+        vfPass_->status_ = status;
+    }
+    ShowMessage(text);
+}
+
 int32_t GpuAccess::GetVfInfo(uint8_t gpu, nvapi::ClkVfInfo& info) {
     if (!InRange(gpu)) return nvapi::INVALID_ARGUMENT;
     const nvapi::PhysicalGpuHandle handle = records_[gpu].hPhysicalGpu.load();
@@ -169,12 +180,12 @@ int32_t GpuAccess::ReadVfOffsets(uint8_t gpu) {
 int32_t GpuAccess::SetVfPointOffset(uint8_t gpu, int32_t index, int32_t offsetKhz) {
     nvapi::ClkVfInfo info;
     if (const int32_t status = GetVfInfo(gpu, info); status != nvapi::OK) {
-        ShowMessage(Format(kInfoFailed, status));
+        ShowVfFailure(status, Format(kInfoFailed, status));
         return status;
     }
     // Index 255 is still inside the 256-bit mask but past the 255 entries.
     if (!PointValid(info.points.vfPointMask, index)) {
-        ShowMessage(Format("Invalid vfPointIdx %d.\n", index));
+        ShowVfFailure(nvapi::INVALID_ARGUMENT, Format("Invalid vfPointIdx %d.\n", index));
         return nvapi::INVALID_ARGUMENT;
     }
     const auto slot = static_cast<std::size_t>(index);
@@ -189,13 +200,15 @@ int32_t GpuAccess::SetVfPointOffset(uint8_t gpu, int32_t index, int32_t offsetKh
     control.mask[slot / 32] = 1u << (slot % 32);
     if (const int32_t status = api_.ClockClientClkVfPointsGetControl(handle, &control); status != nvapi::OK) {
         // Writing back a request that was never filled would overwrite the point with zeros.
-        ShowMessage(Format("NvAPI_GPU_ClockClientClkVfPointsGetControl API call failed with error %d\n", status));
+        ShowVfFailure(status,
+                      Format("NvAPI_GPU_ClockClientClkVfPointsGetControl API call failed with error %d\n", status));
         return status;
     }
     control.points[slot].freqOffsetKhz = offsetKhz;
     const int32_t status = api_.ClockClientClkVfPointsSetControl(handle, &control);
     if (status != nvapi::OK)
-        ShowMessage(Format("NvAPI_GPU_ClockClientClkVfPointsSetControl API call failed with error %d\n", status));
+        ShowVfFailure(status,
+                      Format("NvAPI_GPU_ClockClientClkVfPointsSetControl API call failed with error %d\n", status));
     return status;
 }
 

@@ -170,6 +170,10 @@ void CCorvaneHDDlg::RunClockWorker(std::shared_ptr<const ClockApplyInputs> input
         if (status == nvapi::OK) ++writes;
         return status;
     };
+    // A target the GPU refused or failed to take is a value the user set that is not in force.
+    auto target = [&](int32_t status) {
+        if (wrote(status) != nvapi::OK) notWritten = true;
+    };
 
     for (const uint8_t gpu : in.gpus) {
         const int slot = gpu;
@@ -178,7 +182,10 @@ void CCorvaneHDDlg::RunClockWorker(std::shared_ptr<const ClockApplyInputs> input
         if (gpu_.usesVfPoints(gpu)) {
             if (ask(app::Text(app::msg::kOverclockWarning), app::Text(app::msg::kAppName))) {
                 auto held = hardware();
-                writes += aw::WriteVfOffsets(gpu_, gpu, in.gpuVfOffsetMhz * 1000, true, in.memVfOffsetMhz * 1000);
+                const aw::VfWriteResult vf =
+                    aw::WriteVfOffsets(gpu_, gpu, in.gpuVfOffsetMhz * 1000, in.memVfOffsetMhz * 1000);
+                writes += vf.written;
+                if (vf.status != nvapi::OK) notWritten = true;
             } else {
                 canceled = true;
             }
@@ -270,20 +277,20 @@ void CCorvaneHDDlg::RunClockWorker(std::shared_ptr<const ClockApplyInputs> input
 
             // 7. Targets.
             if (thermal && in.powerTempLinked[gpu]) {
-                wrote(gpu_.SetLinkedPowerAndThermal(gpu, nvapi::kPowerPolicyTotalGpu, kThermalPolicy,
-                                                    static_cast<float>(in.powerTargetPercent)));
+                target(gpu_.SetLinkedPowerAndThermal(gpu, nvapi::kPowerPolicyTotalGpu, kThermalPolicy,
+                                                     static_cast<float>(in.powerTargetPercent)));
             } else {
                 if (in.powerTargetAdjustable)
-                    wrote(gpu_.SetPowerLimit(gpu, nvapi::kPowerPolicyTotalGpu,
-                                             static_cast<float>(in.powerTargetPercent)));
+                    target(gpu_.SetPowerLimit(gpu, nvapi::kPowerPolicyTotalGpu,
+                                              static_cast<float>(in.powerTargetPercent)));
                 if (thermal)
-                    wrote(gpu_.SetThermalLimit(gpu, kThermalPolicy, static_cast<float>(in.tempTargetCelsius)));
+                    target(gpu_.SetThermalLimit(gpu, kThermalPolicy, static_cast<float>(in.tempTargetCelsius)));
                 else if (in.tempTargetAdjustable)
                     notWritten = true;
             }
             // 8. Target priority.
             if (thermal)
-                wrote(gpu_.SetThermalPreferFlag(gpu, kThermalPolicy, in.preferTemperature ? 1u : 0u));
+                target(gpu_.SetThermalPreferFlag(gpu, kThermalPolicy, in.preferTemperature ? 1u : 0u));
             else if (in.preferTemperature)
                 notWritten = true;
             // 9. Over-voltage, never past the bounds the GPU reported.

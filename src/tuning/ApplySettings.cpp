@@ -179,7 +179,7 @@ void CCorvaneHDDlg::ApplyOneClick() {
             if (boostRead) {
                 const int32_t offset = aw::PercentOf(boostKhz, mode == kOneClickBoost5 ? 5 : 3);
                 if (gpu_.usesVfPoints(gpu)) {
-                    aw::WriteVfOffsets(gpu_, gpu, offset, false, 0);
+                    aw::WriteVfOffsets(gpu_, gpu, offset, std::nullopt);
                     if (current) sliders.gpuVfOffset.SetPos(offset / 1000);
                 } else if (gpu_.SetGraphicsClockOffset(gpu, offset) == nvapi::OK) {
                     int32_t graphicsKhz = 0, memoryKhz = 0;
@@ -194,7 +194,7 @@ void CCorvaneHDDlg::ApplyOneClick() {
                 sliders.powerTarget.SetPos(percent);
         } else if (mode == kOneClickStock) {
             if (gpu_.usesVfPoints(gpu)) {
-                aw::WriteVfOffsets(gpu_, gpu, 0, false, 0);
+                aw::WriteVfOffsets(gpu_, gpu, 0, std::nullopt);
                 if (current) sliders.gpuVfOffset.SetPos(0);
             } else {
                 gpu_.SetGraphicsClockOffset(gpu, 0);
@@ -229,7 +229,7 @@ void CCorvaneHDDlg::ApplyFactoryBoost() {
 
         auto lock = LockHardware();
         if (gpu_.usesVfPoints(gpu)) {
-            aw::WriteVfOffsets(gpu_, gpu, offset, false, 0);
+            aw::WriteVfOffsets(gpu_, gpu, offset, std::nullopt);
             if (current) sliders.gpuVfOffset.SetPos(offset / 1000);
         } else if (gpu_.SetGraphicsClockOffset(gpu, offset) == nvapi::OK) {
             int32_t graphicsKhz = 0, memoryKhz = 0;

@@ -99,20 +99,35 @@ inline int32_t WritePowerTarget(GpuAccess& gpus, uint8_t gpu, uint32_t milliPerc
     return gpus.SetPowerPoliciesStatus(gpu, status);
 }
 
-/// Writes `graphicsKhz` to every graphics-domain VF point and, with `memory`, `memoryKhz` to
-/// every memory-domain point. Returns how many points took their offset.
-inline int WriteVfOffsets(GpuAccess& gpus, uint8_t gpu, int32_t graphicsKhz, bool memory, int32_t memoryKhz) {
-    if (gpus.ReadVfDomains(gpu, 0) != nvapi::OK) return 0;
+/// What one pass over the VF points did: how many points took their offset, and the status of
+/// the first failure that reached the user (OK when none did).
+struct VfWriteResult {
+    int written = 0;
+    int32_t status = nvapi::OK;
+};
+
+/// Writes `graphicsKhz` to every graphics-domain VF point and `memoryKhz` to every memory-domain
+/// point, each when given, as one pass: the user sees at most one message box for it.
+inline VfWriteResult WriteVfOffsets(GpuAccess& gpus, uint8_t gpu, std::optional<int32_t> graphicsKhz,
+                                    std::optional<int32_t> memoryKhz) {
+    VfWriteResult result;
+    if (const int32_t status = gpus.ReadVfDomains(gpu, 0); status != nvapi::OK) {
+        result.status = status;
+        return result;
+    }
     // The ranges describe the GPU read last: copy them before the writes read again.
     const int firstGraphics = gpus.vfPointFirstGraphics(), lastGraphics = gpus.vfPointLastGraphics();
     const int firstMemory = gpus.vfPointFirstMemory(), lastMemory = gpus.vfPointLastMemory();
-    int written = 0;
-    for (int point = firstGraphics; point <= lastGraphics; ++point)
-        if (gpus.SetVfPointOffset(gpu, point, graphicsKhz) == nvapi::OK) ++written;
-    if (memory)
-        for (int point = firstMemory; point <= lastMemory; ++point)
-            if (gpus.SetVfPointOffset(gpu, point, memoryKhz) == nvapi::OK) ++written;
-    return written;
+    GpuAccess::VfWritePass pass(gpus);
+    auto writeRange = [&](int first, int last, std::optional<int32_t> khz) {
+        if (!khz) return;
+        for (int point = first; point <= last; ++point)
+            if (gpus.SetVfPointOffset(gpu, point, *khz) == nvapi::OK) ++result.written;
+    };
+    writeRange(firstGraphics, lastGraphics, graphicsKhz);
+    writeRange(firstMemory, lastMemory, memoryKhz);
+    result.status = pass.status();
+    return result;
 }
 
 // The P-state information (version 3) as the driver lays it out after the version word: flags,

@@ -44,7 +44,7 @@ void CCorvaneHDDlg::RestoreGpu(uint8_t gpu) {
     if (gpu_.usesVfPoints(gpu)) {
         {
             auto lock = LockHardware();
-            aw::WriteVfOffsets(gpu_, gpu, 0, true, 0);
+            aw::WriteVfOffsets(gpu_, gpu, 0, 0);
             gpu_.SetOverVoltPercent(gpu, 0);
             gpu_.SetVoltageLock(gpu, 0);
         }

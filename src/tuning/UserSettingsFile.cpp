@@ -361,18 +361,9 @@ void UserSettingsFile::ApplySection(const CIni& ini, uint8_t g, const std::strin
     // 5. VF-point GPUs: the targets, every point's offset and the over-voltage percent.
     if (gpu_.usesVfPoints(g)) {
         writeTargets();
-        if (hasGraphicsVf || hasMemoryVf) {
-            if (gpu_.ReadVfDomains(g, 0) == nvapi::OK) {
-                const int firstGraphics = gpu_.vfPointFirstGraphics(), lastGraphics = gpu_.vfPointLastGraphics();
-                const int firstMemory = gpu_.vfPointFirstMemory(), lastMemory = gpu_.vfPointLastMemory();
-                if (hasGraphicsVf)
-                    for (int point = firstGraphics; point <= lastGraphics; ++point)
-                        gpu_.SetVfPointOffset(g, point, graphicsVf);
-                if (hasMemoryVf)
-                    for (int point = firstMemory; point <= lastMemory; ++point)
-                        gpu_.SetVfPointOffset(g, point, memoryVf);
-            }
-        }
+        if (hasGraphicsVf || hasMemoryVf)
+            aw::WriteVfOffsets(gpu_, g, hasGraphicsVf ? std::optional(graphicsVf) : std::nullopt,
+                               hasMemoryVf ? std::optional(memoryVf) : std::nullopt);
         if (hasPercent && percent >= 0 && percent <= 100) gpu_.SetOverVoltPercent(g, static_cast<uint8_t>(percent));
     }
 

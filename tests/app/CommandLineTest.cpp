@@ -6,7 +6,7 @@
 namespace vx::app {
 namespace {
 
-TEST(CommandLineTest, OwnOptionsAreTakenOffAndTheRestIsTheSwitchText) {
+TEST(CommandLineTest, OwnOptionsAreTakenOffTheRestIsTheSwitchTextAndMistakesAreReported) {
     const CommandLine cl = ParseCommandLine({"--simulate=rigs/a.json", "--data-dir", "/tmp/d", "SysTray", "--headless", "--verbose"});
     EXPECT_TRUE(cl.simulate);
     EXPECT_EQ(cl.rigFile, std::filesystem::path("rigs/a.json"));
@@ -15,17 +15,16 @@ TEST(CommandLineTest, OwnOptionsAreTakenOffAndTheRestIsTheSwitchText) {
     EXPECT_TRUE(cl.verbose);
     EXPECT_EQ(cl.switchText, "SysTray");
     EXPECT_TRUE(cl.errors.empty());
-}
 
-TEST(CommandLineTest, SeveralWordsStayTogetherSoTheyMatchNoSwitch) {
+    // Several words stay together, so they match no switch.
     EXPECT_EQ(ParseCommandLine({"Only", "Apply"}).switchText, "Only Apply");
     EXPECT_EQ(ParseCommandLine({}).switchText, "");
-}
-
-TEST(CommandLineTest, PlainSimulateMeansTheDemoRig) {
-    const CommandLine cl = ParseCommandLine({"--simulate"});
-    EXPECT_TRUE(cl.simulate);
-    EXPECT_FALSE(cl.rigFile);
+    // A plain --simulate means the demo rig.
+    EXPECT_TRUE(ParseCommandLine({"--simulate"}).simulate);
+    EXPECT_FALSE(ParseCommandLine({"--simulate"}).rigFile);
+    // Mistakes are reported, not ignored.
+    for (const char* mistake : {"--data-dir", "--simulate=", "--nonsense"})
+        EXPECT_EQ(ParseCommandLine({mistake}).errors.size(), 1u) << mistake;
 }
 
 TEST(CommandLineTest, AutostartRepeatsTheDriverAndFolderChoiceWithAbsolutePaths) {
@@ -45,20 +44,12 @@ TEST(CommandLineTest, AutostartRepeatsTheDriverAndFolderChoiceWithAbsolutePaths)
     for (const Case& c : cases) EXPECT_EQ(AutostartOptions(ParseCommandLine(c.args)), c.carried) << c.args.size();
 }
 
-TEST(CommandLineTest, MistakesAreReportedNotIgnored) {
-    EXPECT_EQ(ParseCommandLine({"--data-dir"}).errors.size(), 1u);
-    EXPECT_EQ(ParseCommandLine({"--simulate="}).errors.size(), 1u);
-    EXPECT_EQ(ParseCommandLine({"--nonsense"}).errors.size(), 1u);
-}
-
-TEST(GpuSummaryTest, DriverVersionGetsAPointBeforeTheLastTwoDigits) {
+TEST(GpuSummaryTest, DriverVersionGetsAPointBeforeTheLastTwoDigitsAndGpuLinesNameTheGpu) {
     EXPECT_EQ(FormatDriverVersion(41091), "410.91");
     EXPECT_EQ(FormatDriverVersion(100), "1.00");
     EXPECT_EQ(FormatDriverVersion(99), "99");
     EXPECT_EQ(FormatDriverVersion(0), "0");
-}
-
-TEST(GpuSummaryTest, GpuLineNamesIndexNameAndDeviceId) {
+    // A GPU line names index, name and device ID.
     EXPECT_EQ(GpuLine({0, "GeForce GTX 1070 Ti", "1b82"}), "GPU0 GeForce GTX 1070 Ti 1b82");
     EXPECT_EQ(GpuLine({3, "", "1184"}), "GPU3 1184");
 }

@@ -80,17 +80,22 @@ TEST_F(CardDeviceOpsTest, SetVoltageCodeAClampsAndWritesSlot3Slowly) {
     EXPECT_EQ(Steps(2, 0x60), (std::vector<std::string>{"W 01=0A", "W 01=00", "W 01=07", "R 01"}));
 }
 
-TEST_F(CardDeviceOpsTest, SetVoltageCodeWithoutARangeOrDeviceTouchesNothing) {
+TEST_F(CardDeviceOpsTest, WithoutTheDevicesEveryOperationFailsAndTouchesNothing) {
     StartWith(0x1B82, {});
+    uint8_t code = 9;
+    int32_t number = 4;
+    float value = 4.0f;
     EXPECT_EQ(gpus->SetVoltageCodeA(0, 3), nvapi::ERROR);
     EXPECT_EQ(gpus->SetVoltageCodeB(0, 3), nvapi::ERROR);
-    uint8_t code = 9;
-    EXPECT_EQ(gpus->GetVoltageCodeA(0, code), nvapi::NOT_SUPPORTED);
-    EXPECT_EQ(gpus->GetVoltageSlot7(0, code), nvapi::NOT_SUPPORTED);
-    EXPECT_EQ(gpus->GetVoltageSlot2(0, 0x15, code), nvapi::NOT_SUPPORTED);
-    EXPECT_EQ(gpus->SetVoltageSlot7(0, 3), nvapi::NOT_SUPPORTED);
-    EXPECT_EQ(gpus->SetVoltageSlot2(0, 0x15, 3), nvapi::NOT_SUPPORTED);
+    for (const int32_t status :
+         {gpus->GetVoltageCodeA(0, code), gpus->GetVoltageSlot7(0, code), gpus->GetVoltageSlot2(0, 0x15, code),
+          gpus->SetVoltageSlot7(0, 3), gpus->SetVoltageSlot2(0, 0x15, 3), gpus->ReadControllerTemperature(0, number),
+          gpus->GetControllerTempOffset(0, number), gpus->SetControllerTempOffset(0, 1),
+          gpus->ReadControllerSensorA(0, value), gpus->ReadControllerSensorB(0, value)})
+        EXPECT_EQ(status, nvapi::NOT_SUPPORTED);
     EXPECT_EQ(code, 9);
+    EXPECT_EQ(number, 4);
+    EXPECT_EQ(gpus->ReadControllerSensorB(1, value), nvapi::INVALID_ARGUMENT);
     // Range B from slot 12, but the code register lives on slot 6.
     gpus->SetCardDeviceAddress(0, 12, 0x10);
     EXPECT_EQ(gpus->SetVoltageCodeB(0, 3), nvapi::NOT_SUPPORTED);
@@ -194,7 +199,7 @@ TEST_F(ControllerReadingsTest, TemperatureTurnsSensingOnFirst) {
     EXPECT_EQ(Steps(kPort, kAddress), (std::vector<std::string>{"R 01", "W 01=25", "R 14", "R 1A"}));
 }
 
-TEST_F(ControllerReadingsTest, TemperatureOffsetIsASignedByte) {
+TEST_F(ControllerReadingsTest, TemperatureOffsetIsASignedByteAndSensorAIsScaled) {
     StartWithController();
     ASSERT_EQ(gpus->SetControllerTempOffset(0, -5), 0);
     EXPECT_EQ(Peek(kPort, kAddress, 0x64), 0xFB);
@@ -204,10 +209,8 @@ TEST_F(ControllerReadingsTest, TemperatureOffsetIsASignedByte) {
     ASSERT_EQ(gpus->SetControllerTempOffset(0, 12), 0);
     ASSERT_EQ(gpus->GetControllerTempOffset(0, offset), 0);
     EXPECT_EQ(offset, 12);
-}
 
-TEST_F(ControllerReadingsTest, SensorAScalesRegister0x12) {
-    StartWithController();
+    // Sensor A scales register 0x12.
     Poke(kPort, kAddress, 0x12, 50);
     float value = 0;
     ASSERT_EQ(gpus->ReadControllerSensorA(0, value), 0);
@@ -236,20 +239,6 @@ TEST_F(ControllerReadingsTest, SensorBGivesTheLastGoodValueWhenAReadFails) {
     value = 9.0f;
     EXPECT_EQ(gpus->ReadControllerSensorB(0, value), -1);
     EXPECT_FLOAT_EQ(value, (1 * 0.008 + 5 * 0.002) * 6.55);
-}
-
-TEST_F(ControllerReadingsTest, EveryReadingNeedsCardDevice0) {
-    StartWith(0x1B82, {});
-    int32_t number = 4;
-    float value = 4.0f;
-    EXPECT_EQ(gpus->ReadControllerTemperature(0, number), nvapi::NOT_SUPPORTED);
-    EXPECT_EQ(gpus->GetControllerTempOffset(0, number), nvapi::NOT_SUPPORTED);
-    EXPECT_EQ(gpus->SetControllerTempOffset(0, 1), nvapi::NOT_SUPPORTED);
-    EXPECT_EQ(gpus->ReadControllerSensorA(0, value), nvapi::NOT_SUPPORTED);
-    EXPECT_EQ(gpus->ReadControllerSensorB(0, value), nvapi::NOT_SUPPORTED);
-    EXPECT_EQ(number, 4);
-    EXPECT_TRUE(I2cCalls().empty());
-    EXPECT_EQ(gpus->ReadControllerSensorB(1, value), nvapi::INVALID_ARGUMENT);
 }
 
 TEST_F(CardDeviceOpsTest, MonitorWordIsTheTwoBytesHighFirst) {

@@ -138,20 +138,24 @@ TEST_F(CardDeviceProbesTest, VoltageControllerOfSlot6WritesTheSameValueBack) {
     EXPECT_EQ(Probe(0x1B82, {Device(I2cDeviceKind::VoltageController, 2, 0x60)}), Only(6, 0));
 }
 
-TEST_F(CardDeviceProbesTest, BoardVoltageControllerOfSlot12) {
-    EXPECT_EQ(Probe(0x1380, {Device(I2cDeviceKind::BoardVoltageController, 0, 0x10, {{0x6F, 4}})}),
-              Only(12, 0x10));
-    EXPECT_EQ(Peek(0, 0x10, 0x6F), 3);
-    EXPECT_EQ(Probe(0x1C03, {Device(I2cDeviceKind::BoardVoltageController, 0, 0x10, {}, {0x6F})}), Only(12, 0));
-    EXPECT_EQ(Probe(0x1B82, {Device(I2cDeviceKind::BoardVoltageController, 0, 0x10)}), Only(12, 0));
-}
-
-TEST_F(CardDeviceProbesTest, StepVoltageControllerOfSlot7) {
-    EXPECT_EQ(Probe(0x0E22, {Device(I2cDeviceKind::StepVoltageController, 0, 0xE0)}), Only(7, 0xE0));
-    EXPECT_EQ(Probe(0x1244, {Device(I2cDeviceKind::StepVoltageController, 0, 0xE0, {{0x1A, 10}})}), Only(7, 0));
-    EXPECT_EQ(Probe(0x05E2, {Device(I2cDeviceKind::StepVoltageController, 0, 0xE0)}), Only(7, 0));
-    // Slot 2's controller on slot 7's bus answers 10, not 12.
-    EXPECT_EQ(Probe(0x1200, {Device(I2cDeviceKind::LegacyVoltageController, 0, 0xE0)}), Only(7, 0));
+TEST_F(CardDeviceProbesTest, BoardVoltageControllerOfSlot12AndStepVoltageControllerOfSlot7) {
+    const struct {
+        uint16_t deviceId;
+        sim::I2cDeviceConfig device;
+        int slot;
+        uint8_t found;
+    } cases[] = {
+        {0x1C03, Device(I2cDeviceKind::BoardVoltageController, 0, 0x10, {}, {0x6F}), 12, 0},
+        {0x1B82, Device(I2cDeviceKind::BoardVoltageController, 0, 0x10), 12, 0},
+        {0x0E22, Device(I2cDeviceKind::StepVoltageController, 0, 0xE0), 7, 0xE0},
+        {0x1244, Device(I2cDeviceKind::StepVoltageController, 0, 0xE0, {{0x1A, 10}}), 7, 0},
+        {0x05E2, Device(I2cDeviceKind::StepVoltageController, 0, 0xE0), 7, 0},
+        // Slot 2's controller on slot 7's bus answers 10, not 12.
+        {0x1200, Device(I2cDeviceKind::LegacyVoltageController, 0, 0xE0), 7, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Probe(c.deviceId, {c.device}), Only(c.slot, c.found)) << c.deviceId;
+    EXPECT_EQ(Probe(0x1380, {Device(I2cDeviceKind::BoardVoltageController, 0, 0x10, {{0x6F, 4}})}), Only(12, 0x10));
+    EXPECT_EQ(Peek(0, 0x10, 0x6F), 3) << "the probe's write test";
 }
 
 TEST_F(CardDeviceProbesTest, BoardDevicesAreFoundByAReadableRegister) {

@@ -297,11 +297,9 @@ TEST_F(GpuCooler, ControllerFlagAndAlarmTemperature) {
     EXPECT_EQ(alarm, 85);
 
     EXPECT_EQ(gpus->SetControllerFlag(1, 0), nvapi::INVALID_ARGUMENT);
-}
 
-TEST_F(GpuCooler, DriverCoolerKindHasNoControllerOperations) {
+    // The driver's cooler has no controller behind it.
     ASSERT_EQ(Begin(Gpu(0x1B82)), 0);
-    uint8_t alarm = 0;
     EXPECT_EQ(gpus->GetAlarmTemperature(0, alarm), nvapi::NOT_SUPPORTED);
     EXPECT_EQ(gpus->SetAlarmTemperature(0, 80), nvapi::NOT_SUPPORTED);
     EXPECT_EQ(gpus->SetControllerFlag(0, 1), nvapi::NOT_SUPPORTED);

@@ -25,46 +25,40 @@ protected:
         ASSERT_TRUE(gpus->IsCardDevicePresent(0, 5));
         simulator->ClearCalls();
     }
-
-    I2cCall OnlyCall() {
-        const std::vector<I2cCall> calls = I2cCalls();
-        EXPECT_EQ(calls.size(), 1u);
-        return calls.empty() ? I2cCall{} : calls.front();
-    }
 };
 
-TEST_F(GpuI2cTest, SlotRequestIsVersion1OnOlderGpus) {
-    StartWithBoard(0x06CD);
-    uint8_t reg = 0x62;
-    uint8_t data = 0xEE;
-    ASSERT_EQ(gpus->I2cReadSlot(0, &reg, 1, &data, 1, 5), 0);
-    EXPECT_EQ(data, 0x00);
-    const I2cCall call = OnlyCall();
-    EXPECT_EQ(call.entry, nvapi::I2CRead);
-    EXPECT_EQ(call.version, nvapi::kI2cInfoVer1);
-    EXPECT_EQ(call.displayMask, 1u);
-    EXPECT_EQ(call.port, 2);
-    EXPECT_EQ(call.address, kBoard);
-    EXPECT_EQ(call.reg, 0x62);
-    EXPECT_EQ(call.dataLength, 1u);
-    EXPECT_EQ(call.speed, 100u);
-    EXPECT_EQ(call.portId, -1) << "version 1 carries no port ID";
-}
-
-TEST_F(GpuI2cTest, SlotRequestIsVersion3OnPstate20AndVfPointGpus) {
-    for (uint16_t deviceId : {uint16_t{0x1184}, uint16_t{0x1B82}}) {
-        SCOPED_TRACE(deviceId);
-        StartWithBoard(deviceId);
-        uint8_t reg = 0x7A;
-        uint8_t data = 0x5A;
+TEST_F(GpuI2cTest, SlotRequestIsVersion1OnOlderGpusAndVersion3OnPstate20AndVfPointGpus) {
+    const struct {
+        uint16_t deviceId;
+        uint32_t version;
+        int portId;  // version 1 carries none
+    } cases[] = {{0x06CD, nvapi::kI2cInfoVer1, -1}, {0x1184, nvapi::kI2cInfoVer3, 1}, {0x1B82, nvapi::kI2cInfoVer3, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.deviceId);
+        StartWithBoard(c.deviceId);
+        uint8_t reg = 0x62;
+        uint8_t data = 0xEE;
+        ASSERT_EQ(gpus->I2cReadSlot(0, &reg, 1, &data, 1, 5), 0);
+        EXPECT_EQ(data, 0x00);
+        reg = 0x7A;
+        data = 0x5A;
         ASSERT_EQ(gpus->I2cWriteSlot(0, &reg, 1, &data, 1, 5), 0);
-        const I2cCall call = OnlyCall();
-        EXPECT_EQ(call.entry, nvapi::I2CWrite);
-        EXPECT_EQ(call.version, nvapi::kI2cInfoVer3);
-        EXPECT_EQ(call.speed, 100u);
-        EXPECT_EQ(call.portId, 1);
-        EXPECT_EQ(call.bytes, std::vector<uint8_t>{0x5A});
         EXPECT_EQ(Peek(2, kBoard, 0x7A), 0x5A);
+        const std::vector<I2cCall> calls = I2cCalls();
+        ASSERT_EQ(calls.size(), 2u);
+        EXPECT_EQ(calls[0].entry, nvapi::I2CRead);
+        EXPECT_EQ(calls[0].reg, 0x62);
+        EXPECT_EQ(calls[1].entry, nvapi::I2CWrite);
+        EXPECT_EQ(calls[1].bytes, std::vector<uint8_t>{0x5A});
+        for (const I2cCall& call : calls) {
+            EXPECT_EQ(call.version, c.version);
+            EXPECT_EQ(call.displayMask, 1u);
+            EXPECT_EQ(call.port, 2);
+            EXPECT_EQ(call.address, kBoard);
+            EXPECT_EQ(call.dataLength, 1u);
+            EXPECT_EQ(call.speed, 100u);
+            EXPECT_EQ(call.portId, c.portId);
+        }
     }
 }
 

@@ -90,10 +90,10 @@ TEST_F(GpuPower, PowerRequestAtTheMaximumIsTakenAndAboveItRefused) {
 
     traces.clear();
     const std::size_t writes = Writes(GPU_PowerPoliciesSetStatus);
-    EXPECT_EQ(gpus->SetPowerLimit(0, kTotalPower, 120.01f), OK);
+    EXPECT_EQ(gpus->SetPowerLimit(0, kTotalPower, 120.01f), INVALID_ARGUMENT);
     EXPECT_TRUE(Traced("Requested power policy limit exceeds max allowed value!\n"));
-    EXPECT_EQ(gpus->SetPowerLimit(0, kTotalPower, 49.99f), OK);
-    EXPECT_EQ(gpus->SetPowerLimit(0, kTotalPower, -5.0f), OK);  // wraps above any maximum
+    EXPECT_EQ(gpus->SetPowerLimit(0, kTotalPower, 49.99f), INVALID_ARGUMENT);
+    EXPECT_EQ(gpus->SetPowerLimit(0, kTotalPower, -5.0f), INVALID_ARGUMENT);  // wraps above any maximum
     EXPECT_EQ(Writes(GPU_PowerPoliciesSetStatus), writes);
     EXPECT_EQ(PowerLimitNow(), 120000u);
 }
@@ -139,8 +139,8 @@ TEST_F(GpuPower, TemperatureTargetIsSentIn256thsOfADegree) {
 }
 
 TEST_F(GpuPower, TemperatureRefusalsWriteNothing) {
-    EXPECT_EQ(gpus->SetThermalLimit(0, kAcoustic, 92.01f), OK);
-    EXPECT_EQ(gpus->SetThermalLimit(0, kAcoustic, 59.99f), OK);
+    EXPECT_EQ(gpus->SetThermalLimit(0, kAcoustic, 92.01f), INVALID_ARGUMENT);
+    EXPECT_EQ(gpus->SetThermalLimit(0, kAcoustic, 59.99f), INVALID_ARGUMENT);
     EXPECT_EQ(gpus->SetThermalLimit(0, 9, 80.0f), OK);
     EXPECT_EQ(Messages(), "Requested thermal policy limit exceeds max allowed value!\n"
                           "Requested thermal policy limit exceeds max allowed value!\n"
@@ -158,7 +158,7 @@ TEST_F(GpuPower, PreferFlagKeepsTheLimitAndRefusesOtherValues) {
     ASSERT_EQ(gpus->SetThermalLimit(0, kAcoustic, 70.0f), OK);
     gpus->ClearPolicyMessages();
     const std::size_t writes = Writes(GPU_ClientThermalPoliciesSetStatus);
-    EXPECT_EQ(gpus->SetThermalPreferFlag(0, kAcoustic, 2), OK);
+    EXPECT_EQ(gpus->SetThermalPreferFlag(0, kAcoustic, 2), INVALID_ARGUMENT);
     EXPECT_EQ(Messages(), "Requested remove TDP Limit flag is incorrect!\n");
     EXPECT_EQ(Writes(GPU_ClientThermalPoliciesSetStatus), writes);
 
@@ -195,7 +195,7 @@ TEST_F(GpuPower, LinkedTargetFollowsTheWorkedExample) {
 }
 
 TEST_F(GpuPower, LinkedRefusals) {
-    EXPECT_EQ(gpus->SetLinkedPowerAndThermal(0, kTotalPower, kAcoustic, 121.0f), OK);
+    EXPECT_EQ(gpus->SetLinkedPowerAndThermal(0, kTotalPower, kAcoustic, 121.0f), INVALID_ARGUMENT);
     EXPECT_EQ(gpus->SetLinkedPowerAndThermal(0, 3, kAcoustic, 100.0f), OK);
     EXPECT_EQ(gpus->SetLinkedPowerAndThermal(0, kTotalPower, 5, 100.0f), OK);
     EXPECT_EQ(Messages(), "Requested power policy limit exceeds allowed range!\n"

@@ -164,14 +164,6 @@ TEST_F(GpuVfPointsTest, PointsOutsideTheMaskAreRefusedBeforeAnyWrite) {
     EXPECT_TRUE(simulator->CallsTo(nvapi::GPU_ClockClientClkVfPointsGetControl).empty());
 }
 
-TEST_F(GpuVfPointsTest, AFixedPointIsOnlyTraced) {
-    StartWith(TypicalVf());
-    EXPECT_EQ(gpus->SetVfPointOffset(0, 90, 1000), nvapi::NOT_SUPPORTED);
-    EXPECT_EQ(AllTraces(), "CLK_VF_POINT at vfPointIdx 90 does not support frequency offset..\n");
-    EXPECT_TRUE(prompts.shown.empty());
-    EXPECT_EQ(Writes(), 0u);
-}
-
 TEST_F(GpuVfPointsTest, DriverFailuresOfASetAreShown) {
     StartWith(TypicalVf());
     simulator->ForceStatus(nvapi::GPU_ClockClientClkDomainsGetInfo, nvapi::NOT_SUPPORTED);
@@ -195,7 +187,32 @@ TEST_F(GpuVfPointsTest, DriverFailuresOfASetAreShown) {
     EXPECT_THAT(AllTraces(), HasSubstr("NvAPI_GPU_ClockClientClkDomainsGetInfo API call failed with error -104\n"));
 }
 
-TEST_F(GpuVfPointsTest, ASetChangesOnlyItsPoint) {
+TEST_F(GpuVfPointsTest, APassOverTheRangeWritesEveryPointButShowsOnlyItsFirstFailure) {
+    StartWith(TypicalVf());
+    ASSERT_EQ(gpus->ReadVfDomains(0, 0), 0);
+    traces.clear();
+    const std::string refused = "NvAPI_GPU_ClockClientClkVfPointsSetControl API call failed with error -5\n";
+    {
+        GpuAccess::VfWritePass pass(*gpus);
+        for (int p = 0; p <= 79; ++p) EXPECT_EQ(gpus->SetVfPointOffset(0, p, 1000001), nvapi::INVALID_ARGUMENT);
+        EXPECT_EQ(gpus->SetVfPointOffset(0, 200, 0), nvapi::INVALID_ARGUMENT);
+        EXPECT_EQ(pass.status(), nvapi::INVALID_ARGUMENT);
+    }
+    const std::vector<sim::CallRecord> writes = simulator->CallsTo(nvapi::GPU_ClockClientClkVfPointsSetControl);
+    ASSERT_EQ(writes.size(), 80u);
+    for (const sim::CallRecord& write : writes) EXPECT_EQ(write.status, nvapi::INVALID_ARGUMENT);
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, refused);
+    std::string rest;
+    for (int p = 1; p <= 79; ++p) rest += refused;
+    EXPECT_EQ(AllTraces(), rest + "Invalid vfPointIdx 200.\n");
+
+    // The pass is over: the next failure is shown again.
+    EXPECT_EQ(gpus->SetVfPointOffset(0, 200, 0), nvapi::INVALID_ARGUMENT);
+    EXPECT_EQ(prompts.shown.size(), 2u);
+}
+
+TEST_F(GpuVfPointsTest, ASetChangesOnlyItsPointAndAFixedPointIsOnlyTraced) {
     StartWith(TypicalVf());
     SetPointOffset(4, 7000);
     SetPointOffset(6, 9000);
@@ -203,6 +220,14 @@ TEST_F(GpuVfPointsTest, ASetChangesOnlyItsPoint) {
     EXPECT_EQ(PointOffset(4), 7000);
     EXPECT_EQ(PointOffset(5), -25000);
     EXPECT_EQ(PointOffset(6), 9000);
+
+    // A fixed point takes no offset: only traced, never written.
+    traces.clear();
+    simulator->ClearCalls();
+    EXPECT_EQ(gpus->SetVfPointOffset(0, 90, 1000), nvapi::NOT_SUPPORTED);
+    EXPECT_EQ(AllTraces(), "CLK_VF_POINT at vfPointIdx 90 does not support frequency offset..\n");
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(Writes(), 0u);
 }
 
 TEST_F(GpuVfPointsTest, AGpuWithoutVfPointsReportsTheDriverStatus) {

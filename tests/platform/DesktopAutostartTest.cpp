@@ -30,7 +30,7 @@ protected:
     }
 };
 
-TEST_F(DesktopAutostartTest, WritesAValidEntryInAFolderItCreates) {
+TEST_F(DesktopAutostartTest, WritesAValidEntryInAFolderItCreatesAndRemovesIt) {
     ASSERT_TRUE(autostart_.Write({"/usr/bin/veltrix-plus", "SysTray"}));
     EXPECT_EQ(TempDir::ReadFile(file_),
               "[Desktop Entry]\n"
@@ -40,6 +40,11 @@ TEST_F(DesktopAutostartTest, WritesAValidEntryInAFolderItCreates) {
               "Terminal=false\n"
               "X-GNOME-Autostart-enabled=true\n");
     EXPECT_EQ(autostart_.Read(), "/usr/bin/veltrix-plus SysTray");
+
+    EXPECT_TRUE(autostart_.Remove());
+    EXPECT_FALSE(fs::exists(file_));
+    EXPECT_FALSE(autostart_.Read().has_value());
+    EXPECT_TRUE(autostart_.Remove());
 }
 
 TEST_F(DesktopAutostartTest, PathsWithBlanksAndReservedCharactersSurviveTheRoundTrip) {
@@ -59,6 +64,14 @@ TEST_F(DesktopAutostartTest, PathsWithBlanksAndReservedCharactersSurviveTheRound
         EXPECT_EQ(DesktopAutostart::SplitExecValue(*exec), command) << *exec;
         EXPECT_EQ(autostart_.Read(), command[0] + ' ' + command[1] + " OnlyApplySettings");
     }
+
+    // A long path is written whole, and the switch after it still reads back.
+    const std::string path = "/" + std::string(299, 'p');
+    ASSERT_TRUE(app::AutostartEntry(autostart_, path).Apply(app::kModeNormal));
+    EXPECT_EQ(autostart_.Read(), path + " Normal");
+    app::AutostartEntry reader(autostart_, path);
+    reader.ReadBack();
+    EXPECT_EQ(reader.Mode(), app::kModeNormal);
 }
 
 TEST_F(DesktopAutostartTest, QuotingFollowsTheDesktopEntryRules) {
@@ -71,24 +84,6 @@ TEST_F(DesktopAutostartTest, QuotingFollowsTheDesktopEntryRules) {
     EXPECT_EQ(DesktopAutostart::ExecValueFor({"/a\\b", "Normal"}), "\"/a\\\\\\\\b\" Normal");
     EXPECT_FALSE(DesktopAutostart::ExecValueFor({"/bad\x01path", "Normal"}).has_value());
     EXPECT_FALSE(DesktopAutostart::ExecValueFor({}).has_value());
-}
-
-TEST_F(DesktopAutostartTest, LongPathIsWrittenWhole) {
-    const std::string path = "/" + std::string(299, 'p');
-    app::AutostartEntry entry(autostart_, path);
-    ASSERT_TRUE(entry.Apply(app::kModeNormal));
-    EXPECT_EQ(autostart_.Read(), path + " Normal");
-    app::AutostartEntry reader(autostart_, path);
-    reader.ReadBack();
-    EXPECT_EQ(reader.Mode(), app::kModeNormal);
-}
-
-TEST_F(DesktopAutostartTest, RemoveDeletesTheEntry) {
-    ASSERT_TRUE(autostart_.Write({"/usr/bin/vx", "Normal"}));
-    EXPECT_TRUE(autostart_.Remove());
-    EXPECT_FALSE(fs::exists(file_));
-    EXPECT_FALSE(autostart_.Read().has_value());
-    EXPECT_TRUE(autostart_.Remove());
 }
 
 TEST_F(DesktopAutostartTest, ReadsHandWrittenEntriesCautiously) {

@@ -169,7 +169,8 @@ TEST(SimRigClockJson, LeftOutFieldsTakeTheirDefaults) {
     EXPECT_EQ(clock.deltaKhz, 10000) << "0 is outside the range, so the nearest end";
 }
 
-TEST(SimRigClockJson, RefusesUnknownFieldsAtEveryLevel) {
+// Entries sharing a key are refused because a write finds its entry by that key.
+TEST(SimRigClockJson, RefusesUnknownFieldsTooManyOrSharedEntriesAndValuesOutOfRange) {
     EXPECT_THAT(ErrorOf(R"({"pstate": []})"), HasSubstr("clk.json: gpus[0].clocks.pstate: unknown field"));
     EXPECT_THAT(ErrorOf(R"({"pstates": [{"pstateId": 0, "voltages": []}]})"),
                 HasSubstr("gpus[0].clocks.pstates[0].voltages: unknown field"));
@@ -184,9 +185,6 @@ TEST(SimRigClockJson, RefusesUnknownFieldsAtEveryLevel) {
                 HasSubstr("clocks[0].maxFreqKhz: only a range clock has it"));
     EXPECT_THAT(ErrorOf(R"({"locks": [{"limitId": 0, "mode": "disabled", "value": 5}]})"),
                 HasSubstr("locks[0].value: a disabled lock has no value"));
-}
-
-TEST(SimRigClockJson, RefusesMoreEntriesThanTheDriverStructuresCarry) {
     EXPECT_THAT(ErrorOf(R"({"pstates": )" + Repeated(17, R"({"pstateId": #})") + "}"),
                 HasSubstr("gpus[0].clocks.pstates: expected at most 16 P-states, found 17"));
     EXPECT_THAT(ErrorOf(R"({"pstates": [{"pstateId": 0, "clocks": )" +
@@ -201,10 +199,6 @@ TEST(SimRigClockJson, RefusesMoreEntriesThanTheDriverStructuresCarry) {
                 HasSubstr("gpus[0].clocks.locks: expected at most 32 locks, found 33"));
     EXPECT_THAT(ErrorOf(R"({"pstatesInfo": )" + Repeated(2341, "0") + "}"),
                 HasSubstr("gpus[0].clocks.pstatesInfo: expected at most 2340 words, found 2341"));
-}
-
-// A write finds its entry by these keys; two entries with one key could not be told apart.
-TEST(SimRigClockJson, RefusesEntriesThatShareTheirKey) {
     EXPECT_THAT(ErrorOf(R"({"pstates": [{"pstateId": 0}, {"pstateId": 0}]})"),
                 HasSubstr("gpus[0].clocks.pstates[1].pstateId: expected a value no other entry uses, found 0 again"));
     EXPECT_THAT(ErrorOf(R"({"pstates": [{"pstateId": 0, "clocks": [{"domainId": "memory", "type": 0},
@@ -214,9 +208,6 @@ TEST(SimRigClockJson, RefusesEntriesThatShareTheirKey) {
                 HasSubstr("gpus[0].clocks.overVoltages[1].domainId: expected a value no other entry uses"));
     EXPECT_THAT(ErrorOf(R"({"locks": [{"limitId": "voltage"}, {"limitId": 6}]})"),
                 HasSubstr("gpus[0].clocks.locks[1].limitId: expected a value no other entry uses"));
-}
-
-TEST(SimRigClockJson, RefusesValuesOutsideTheirRanges) {
     const std::string clock = R"({"pstates": [{"pstateId": 0, "clocks": [)";
     EXPECT_THAT(ErrorOf(clock + R"({"domainId": 0, "type": 0, "deltaKhz": 300, "deltaMaxKhz": 200}]}]})"),
                 HasSubstr("clocks[0].deltaKhz: expected a number from 0 to 200, found 300"));

@@ -52,13 +52,12 @@ TEST(SimRigJson, CutsDriverStringsToTheirBuffers) {
     EXPECT_EQ(result.rig->gpus[0].biosVersion, std::string(62, 'B'));
 }
 
-TEST(SimRigJson, ReportsBadJsonWithTheFileName) {
+// Wrong types, unknown fields (so typos do not pass silently), values out of range, missing
+// fields and duplicate IDs.
+TEST(SimRigJson, ReportsBadFilesWithTheFileNameAndTheFieldPath) {
     EXPECT_THAT(ErrorOf(R"({"gpus": [)"), HasSubstr("bad.json: not valid JSON"));
     EXPECT_THAT(ErrorOf(""), HasSubstr("bad.json: not valid JSON"));
     EXPECT_THAT(ErrorOf("[1, 2]"), HasSubstr("bad.json: (top level): expected an object"));
-}
-
-TEST(SimRigJson, ReportsWrongTypesWithTheFieldPath) {
     std::string twoGpus = R"({"gpus": [{"pciDeviceId": 1}, {"pciDeviceId": true}]})";
     EXPECT_THAT(ErrorOf(twoGpus), HasSubstr("bad.json: gpus[1].pciDeviceId: expected a number from 0 to 65535"));
     EXPECT_THAT(ErrorOf(RigText(R"("computeMode": "yes", )")), HasSubstr("gpus[0].computeMode: expected true or false"));
@@ -68,15 +67,9 @@ TEST(SimRigJson, ReportsWrongTypesWithTheFieldPath) {
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "legacyLevels": [{"levelId": 0, "flags": 0,
                           "domains": [{"domainId": 0, "frequencyKhz": -5}]}]}]})"),
                 HasSubstr("gpus[0].legacyLevels[0].domains[0].frequencyKhz: expected a number from 0 to 2147483647"));
-}
-
-TEST(SimRigJson, RejectsUnknownFieldsSoTyposDoNotPassSilently) {
     EXPECT_THAT(ErrorOf(RigText(R"("nmae": "x", )")), HasSubstr("bad.json: gpus[0].nmae: unknown field"));
     EXPECT_THAT(ErrorOf(R"({"gpus": [], "persistt": true})"), HasSubstr("bad.json: persistt: unknown field"));
     EXPECT_THAT(ErrorOf(RigText("", R"("flag": 2, )")), HasSubstr("gpus[0].legacyLevels[0].flag: unknown field"));
-}
-
-TEST(SimRigJson, RejectsOutOfRangeValues) {
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": "0x1FFFF"}]})"),
                 HasSubstr("bad.json: gpus[0].pciDeviceId: expected a number from 0 to 65535"));
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": "1B82"}]})"), HasSubstr("hex string like"));
@@ -86,13 +79,16 @@ TEST(SimRigJson, RejectsOutOfRangeValues) {
                 HasSubstr("domains[0].domainId: expected a domain ID below 32"));
     EXPECT_THAT(ErrorOf(RigText(R"("currentLegacyLevel": 1, )")),
                 HasSubstr("gpus[0].currentLegacyLevel: expected a level index below 1"));
-}
-
-TEST(SimRigJson, RequiresTheFieldsThatHaveNoDefault) {
     EXPECT_THAT(ErrorOf(R"({"name": "x"})"), HasSubstr("bad.json: gpus: required field missing"));
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"name": "x"}]})"), HasSubstr("gpus[0].pciDeviceId: required field missing"));
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "legacyLevels": [{"flags": 0, "domains": []}]}]})"),
                 HasSubstr("gpus[0].legacyLevels[0].levelId: required field missing"));
+    EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "legacyLevels": [{"levelId": 2, "flags": 0, "domains": []},
+                          {"levelId": 2, "flags": 4, "domains": []}]}]})"),
+                HasSubstr("gpus[0].legacyLevels[1].levelId: expected a level ID no other level uses"));
+    EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "legacyLevels": [{"levelId": 2, "flags": 0, "domains": [
+                          {"domainId": "graphics", "frequencyKhz": 1}, {"domainId": 0, "frequencyKhz": 2}]}]}]})"),
+                HasSubstr("domains[1].domainId: expected a domain not listed before"));
 }
 
 TEST(SimRigJson, EnforcesWhatTheDriverStructuresCanCarry) {
@@ -112,15 +108,6 @@ TEST(SimRigJson, EnforcesWhatTheDriverStructuresCanCarry) {
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "legacyLevels": [{"levelId": 0, "flags": 0, "domains": [)" +
                         domains + "]}]}]}"),
                 HasSubstr("gpus[0].legacyLevels[0].domains: expected at most 32 domains, found 33"));
-}
-
-TEST(SimRigJson, RejectsDuplicateLevelAndDomainIds) {
-    EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "legacyLevels": [{"levelId": 2, "flags": 0, "domains": []},
-                          {"levelId": 2, "flags": 4, "domains": []}]}]})"),
-                HasSubstr("gpus[0].legacyLevels[1].levelId: expected a level ID no other level uses"));
-    EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "legacyLevels": [{"levelId": 2, "flags": 0, "domains": [
-                          {"domainId": "graphics", "frequencyKhz": 1}, {"domainId": 0, "frequencyKhz": 2}]}]}]})"),
-                HasSubstr("domains[1].domainId: expected a domain not listed before"));
 }
 
 TEST(SimRigJson, LoadRigFileNamesTheFileAndNeverThrows) {

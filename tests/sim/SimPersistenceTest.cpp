@@ -107,7 +107,13 @@ TEST_F(SimPersistence, EnvironmentChoosesTheStateFile) {
     EXPECT_FALSE(std::filesystem::exists(StatePath()));
 }
 
-TEST_F(SimPersistence, NothingIsKeptWithoutPersist) {
+TEST_F(SimPersistence, SaveStateWritesOnDemandAndNothingIsKeptWithoutPersist) {
+    {
+        test::SimulatedDriver persisting(LoadRig());
+        EXPECT_TRUE(persisting.sim().SaveState());
+        EXPECT_THAT(test::ReadText(StatePath()), HasSubstr("\"format\": 1"));
+    }
+    std::filesystem::remove(StatePath());
     test::SimulatedDriver driver(LoadRig(false));
     EXPECT_TRUE(driver.sim().StatePath().empty());
     ASSERT_EQ(SetClock(driver, 0, 0, 0, kClockDomainGraphics, 310000), OK);
@@ -117,12 +123,6 @@ TEST_F(SimPersistence, NothingIsKeptWithoutPersist) {
     // A persisting rig without a file has nowhere to keep its state either.
     test::SimulatedDriver built(test::RigBuilder().Gpu(0x1B82).Persist({}).Build());
     EXPECT_TRUE(built.sim().StatePath().empty());
-}
-
-TEST_F(SimPersistence, SaveStateWritesOnDemand) {
-    test::SimulatedDriver driver(LoadRig());
-    EXPECT_TRUE(driver.sim().SaveState());
-    EXPECT_THAT(test::ReadText(StatePath()), HasSubstr("\"format\": 1"));
 }
 
 TEST_F(SimPersistence, CorruptOrForeignStateFilesAreReportedAndIgnored) {

@@ -162,6 +162,42 @@ TEST_F(ApplyClocksWorkerTest, TargetsTheThermalPoliciesCannotTakeAreReportedAndT
     }
 }
 
+TEST_F(ApplyClocksWorkerTest, RefusedWritesFailTheApplyWithOneBoxForTheVfPoints) {
+    // A range narrowed after selection, so the sliders ask for what the GPU now refuses.
+    const struct {
+        const char* name;
+        std::function<void(sim::GpuModel&)> narrow;
+        int refusedBoxes;
+        std::size_t thermalWrites;
+    } cases[] = {
+        {"graphics VF offset above the range", [](sim::GpuModel& g) { g.vf.domains[0].offsetMaxKhz = 10000; }, 1, 2},
+        {"power target above the range", [](sim::GpuModel& g) { g.power.powerPolicies[0].maxMilliPercent = 100000; },
+         0, 2},
+        {"temperature target above the range",
+         [](sim::GpuModel& g) { g.power.thermalPolicies[1].maxUnits = 65 * nvapi::kThermalUnitsPerC; }, 0, 1},
+    };
+    for (const auto& c : cases) {
+        StartDialog(RigOf({PascalGpu()}));
+        dlg().sliders.gpuVfOffset.SetPos(50);
+        dlg().sliders.powerTarget.SetPos(110);
+        dlg().sliders.tempTarget.SetPos(70);
+        {
+            std::lock_guard guard(simulator->mutex());
+            c.narrow(rig().gpus[0]);
+        }
+        ClearCalls();
+        prompts.shown.clear();
+        ApplyOverclockPage();
+        ASSERT_TRUE(PumpUntilNotified()) << c.name;
+        // Every point is still written (four graphics, one memory); one box for the whole pass.
+        EXPECT_EQ(GpuCallsTo(nvapi::GPU_ClockClientClkVfPointsSetControl, 0), 5u) << c.name;
+        EXPECT_EQ(CountShown("SetControl API call failed with error -5"), c.refusedBoxes) << c.name;
+        EXPECT_EQ(GpuCallsTo(nvapi::GPU_ClientThermalPoliciesSetStatus, 0), c.thermalWrites) << c.name;
+        EXPECT_EQ(CountShown(app::Text(app::msg::kApplyFailed)), 1) << c.name;
+        EXPECT_EQ(CountShown(app::Text(app::msg::kSettingsApplied)), 0) << c.name;
+    }
+}
+
 TEST_F(ApplyClocksWorkerTest, FailedLevelClockReadFailsTheApplyAndStopsBeforeLaterGpus) {
     StartDialog(RigOf({KeplerGpu(), KeplerGpu()}));
     dlg().SetSyncAll(true);

@@ -14,7 +14,7 @@ protected:
     // GPU 0: VF offsets, power 110 %, manual fan 55 %; GPU 1: offsets +100/+200 MHz, power
     // 90 %.
     void TuneBothGpus() {
-        ASSERT_GT(tuning::applywrites::WriteVfOffsets(*gpus, 0, 50000, true, 100000), 0);
+        ASSERT_GT(tuning::applywrites::WriteVfOffsets(*gpus, 0, 50000, 100000).written, 0);
         SetPowerTarget(0, 110);
         ASSERT_EQ(gpus->SetFanLevel(0, 55), 0);
         ASSERT_EQ(gpus->SetGraphicsClockOffset(1, 100000), 0);
@@ -22,7 +22,7 @@ protected:
         SetPowerTarget(1, 90);
     }
     void UntuneBothGpus() {
-        tuning::applywrites::WriteVfOffsets(*gpus, 0, 0, true, 0);
+        tuning::applywrites::WriteVfOffsets(*gpus, 0, 0, 0);
         SetPowerTarget(0, 100);
         gpus->RestoreAutoFan(0);
         gpus->SetGraphicsClockOffset(1, 0);
