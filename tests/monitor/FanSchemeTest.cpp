@@ -201,6 +201,16 @@ TEST_F(FanSchemeTest, AFanFollowsItsOwnGpuUnlessSyncAllIsChecked) {
     dlg().SetSyncAll(true);
     Samples(1);
     EXPECT_EQ(TakeFanWrites(), (std::vector<FanWrite>{{0, 60}, {1, 60}}));
+
+    // Each GPU follows its own curve; the control edits the selected GPU's.
+    dlg().SetSyncAll(false);
+    dlg().SelectGpu(1);
+    Samples(1);
+    ASSERT_TRUE(sampler().curve().MovePoint(2, {60, 70}));
+    ClearCalls();
+    Samples(1);
+    EXPECT_EQ(TakeFanWrites(), (std::vector<FanWrite>{{1, 70}}));
+    EXPECT_EQ(sampler().curve().curveOf(0).points, monitor::CLineChartCtrl::kStartPoints);
 }
 
 TEST_F(FanSchemeTest, TemperatureAssociationWritesTheGpuItselfAndHasTheLastWord) {

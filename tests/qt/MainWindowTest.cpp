@@ -342,7 +342,6 @@ TEST_F(MainWindowTest, FanCurveDrawsTheModelAndItsDoubleClickSwitchesTheShape) {
     key(Qt::Key_Up);
     key(Qt::Key_Left, Qt::ShiftModifier);
     EXPECT_EQ(curve.points()[3], (monitor::CurvePoint{75, 81}));
-    if (const char* dir = std::getenv("VX_SCREENSHOT_DIR")) view->grab().save(QString(dir) + "/fan-curve-editing.png");
     view->resetAction()->trigger();
     EXPECT_EQ(curve.points(), monitor::CLineChartCtrl::kStartPoints);
 
@@ -351,7 +350,10 @@ TEST_F(MainWindowTest, FanCurveDrawsTheModelAndItsDoubleClickSwitchesTheShape) {
     image = view->grab().toImage();
     const QPoint marker = pixel({45, 62});
     EXPECT_EQ(image.pixelColor(marker), QColor(255, 96, 64));
-    if (const char* dir = std::getenv("VX_SCREENSHOT_DIR")) image.save(QString(dir) + "/fan-curve-marker.png");
+
+    dialog->SelectGpu(kKepler);
+    EXPECT_EQ(curve.selectedGpu(), kKepler) << "edits go to the selected GPU's curve at once";
+    dialog->SelectGpu(kPascal);
 
     // The curve switch beside the fan slider hands the fan to this curve for the current GPU.
     dialog->ShowPage(tuning::kPageOverclock);
