@@ -80,6 +80,8 @@ std::optional<int32_t> FanAutomation::CalmCurveLevel(int gpu, int32_t temperatur
     const uint64_t delayMs =
         uint64_t{std::min(settings_.fanCurveSpinDownDelay, app::AppSettings::kMaxFanCurveSpinDownDelay)} * 1000;
     CurveHold& hold = curveHolds_[static_cast<std::size_t>(gpu)];
+    // A level held for a curve the user has since edited would otherwise ignore the edit.
+    if (hold.curve != curve) hold = {curve, std::nullopt, 0, std::nullopt};
     if (!wanted || (hysteresis == 0 && delayMs == 0)) return wanted;  // 0 and 0: the curve as it is
 
     const uint64_t now = clock_.TickCountMs();
@@ -95,7 +97,7 @@ std::optional<int32_t> FanAutomation::CalmCurveLevel(int gpu, int32_t temperatur
     }
     if (!hold.belowSinceMs) hold.belowSinceMs = now;
     if (now - *hold.belowSinceMs < delayMs) return hold.level;
-    hold = {wanted, temperature, std::nullopt};
+    hold = {curve, wanted, temperature, std::nullopt};
     return wanted;
 }
 

@@ -72,6 +72,7 @@ public:
 private:
     // What the user curve last set for one GPU.
     struct CurveHold {
+        FanCurve curve;  // the curve the level came from: an edited curve starts afresh
         std::optional<int32_t> level;
         int32_t riseTemperature = 0;            // where it went up (or last came down)
         std::optional<uint64_t> belowSinceMs;   // since when it has been low enough to come down

@@ -168,6 +168,11 @@ TEST_F(FanSchemeTest, CurveHysteresisRaisesAtOnceAndLowersOnlyWhenCoolerForLongE
     const std::vector<int32_t> calm = Run(kTrace);
     EXPECT_LT(Changes(calm), Changes(kTraceLevels) / 2);
     for (std::size_t i = 0; i < calm.size(); ++i) EXPECT_GE(calm[i], kTraceLevels[i]) << "sample " << i;
+
+    // An edit is followed at once, downwards too: what was held belonged to the old curve.
+    EXPECT_EQ(At(81), Fixed(80));
+    ASSERT_TRUE(sampler().curve().MovePoint(3, {80, 50}));
+    EXPECT_EQ(At(81), Fixed(50));
 }
 
 TEST_F(FanSchemeTest, AnEditedCurveFromTheSettingsFileDrivesItsGpusFan) {
