@@ -56,7 +56,7 @@ public:
     bool MovePoint(int index, CurvePoint wanted);
     /// The point within kHitRadius pixels of `pixel`, nearest first; -1 when none.
     int PointAt(PixelPoint pixel) const;
-    /// The curve value under a pixel, rounded to whole units.
+    /// The whole curve value that maps onto `pixel` (the inverse of ToPixel where it is one).
     CurvePoint FromPixel(PixelPoint pixel) const;
     /// The point the keyboard moves; -1 when none.
     int selectedPoint() const { return selected_; }

@@ -2,6 +2,7 @@
 // One GPU's user fan curve as plain values: kept per GPU, saved in the settings file and drawn
 // by the fan curve control. No dependencies, so the settings file can carry it.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace vx::monitor {
