@@ -40,6 +40,8 @@ void AppSettings::Load(platform::SettingsStore& store) {
     ReadValueOrWriteDefault(store, reg::kFansHighSet, fansHighSet);
     ReadValueOrWriteDefault(store, reg::kTempSet, tempSet);
     ReadValueOrWriteDefault(store, reg::kTemplowSet, templowSet);
+    ReadRegValueInto(store, reg::kFanCurveHysteresis, fanCurveHysteresis);
+    ReadRegValueInto(store, reg::kFanCurveSpinDownDelay, fanCurveSpinDownDelay);
 }
 
 }  // namespace vx::app

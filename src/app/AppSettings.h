@@ -28,6 +28,8 @@ inline constexpr const char* kFansHighSet = "FansHighSet";
 inline constexpr const char* kFanSpeedTest = "FanSpeedTest";
 inline constexpr const char* kTemperatureAlarmSet = "TemperatureAlarmSet";
 inline constexpr const char* kTemperatureAlarmValue = "TemperatureAlarmValue";
+inline constexpr const char* kFanCurveHysteresis = "FanCurveHysteresis";
+inline constexpr const char* kFanCurveSpinDownDelay = "FanCurveSpinDownDelay";
 }  // namespace reg
 
 /// Custom-mode formulas over a list choice (0-based; the store keeps choice + 1).
@@ -57,6 +59,11 @@ struct AppSettings {
     bool fanSpeedTest = false;        // kept and written back, nothing acts on it
     bool temperatureAlarmSet = false;
     uint32_t temperatureAlarmValue = 0;  // choice 0..4 for 95..99 °C
+    // The user curve lowers the fan only this far (°C) below where it went up, and only after
+    // this long (seconds) there; 0 and 0 follow the curve at every sample.
+    static constexpr uint32_t kMaxFanCurveHysteresis = 20, kMaxFanCurveSpinDownDelay = 60;
+    uint32_t fanCurveHysteresis = 3;
+    uint32_t fanCurveSpinDownDelay = 5;
 
     // Custom-mode values, computed when the settings dialog is closed with "Custom mode" on.
     int lowTemperature = 0;   // °C

@@ -1,5 +1,6 @@
 #include "app/CSetDialog.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -36,6 +37,11 @@ constexpr int kIdChangePassword = 1300;
 constexpr int kIdFanLow = 1301;
 constexpr int kIdFanHigh = 1302;
 constexpr int kIdTempOver = 1303;
+// The user curve's calming lists, beyond the template's controls.
+constexpr int kIdCurveHysteresisLabel = 1310;
+constexpr int kIdCurveHysteresis = 1311;
+constexpr int kIdCurveSpinDownLabel = 1312;
+constexpr int kIdCurveSpinDown = 1313;
 
 constexpr int kAlarmFirstDegree = 95;
 constexpr int kAlarmChoices = 5;
@@ -112,6 +118,10 @@ void CSetDialog::SetTexts() {
     c.fanSpeedTest = {kIdFanSpeedTest, "", false, true, false};
     c.tempLow.id = kIdTempLow;
     c.tempOver.id = kIdTempOver;
+    c.curveHysteresisLabel = {kIdCurveHysteresisLabel, "Curve hysteresis"};
+    c.curveSpinDownLabel = {kIdCurveSpinDownLabel, "Spin-down delay"};
+    c.curveHysteresis.id = kIdCurveHysteresis;
+    c.curveSpinDown.id = kIdCurveSpinDown;
     c.fanLow.id = kIdFanLow;
     c.fanHigh.id = kIdFanHigh;
     c.temperatureAlarm.text = Text(46);
@@ -144,6 +154,18 @@ void CSetDialog::FillLists() {
     c.alarmTemperature.items.clear();
     for (int i = 0; i < kAlarmChoices; ++i)
         c.alarmTemperature.items.push_back(Format("%d", kAlarmFirstDegree + i) + degrees);
+
+    c.curveHysteresis.items.clear();
+    for (uint32_t i = 0; i <= AppSettings::kMaxFanCurveHysteresis; ++i)
+        c.curveHysteresis.items.push_back(Format("%d", static_cast<int>(i)) + degrees);
+    c.curveSpinDown.items.clear();
+    for (uint32_t i = 0; i <= AppSettings::kMaxFanCurveSpinDownDelay; ++i)
+        c.curveSpinDown.items.push_back(Format("%d s", static_cast<int>(i)));
+    // A stored value past the list (another program's) shows its largest entry, which the fan
+    // automation uses for it as well.
+    c.curveHysteresis.Select(static_cast<int>(std::min(settings_.fanCurveHysteresis, AppSettings::kMaxFanCurveHysteresis)));
+    c.curveSpinDown.Select(
+        static_cast<int>(std::min(settings_.fanCurveSpinDownDelay, AppSettings::kMaxFanCurveSpinDownDelay)));
 
     SelectStoredChoice(c.samplingPeriod, settings_.samplingPeriod);
     SelectStoredChoice(c.fanLow, settings_.fansSet);
@@ -249,6 +271,11 @@ void CSetDialog::OnOK() {
 
     s.samplingPeriod = c.curveDrawing.checked ? ToStored(ChoiceOf(c.samplingPeriod)) : 0;
     WriteRegValue(store_, reg::kSamplingPeriod, s.samplingPeriod);
+    // After the values the dialog has always written, which keep their order.
+    s.fanCurveHysteresis = static_cast<uint32_t>(ChoiceOf(c.curveHysteresis));
+    s.fanCurveSpinDownDelay = static_cast<uint32_t>(ChoiceOf(c.curveSpinDown));
+    WriteRegValue(store_, reg::kFanCurveHysteresis, s.fanCurveHysteresis);
+    WriteRegValue(store_, reg::kFanCurveSpinDownDelay, s.fanCurveSpinDownDelay);
     // The charts take the chosen period even with curve drawing off; only the stored value is 0.
     if (hooks_.setSamplingInterval) hooks_.setSamplingInterval(ToStored(ChoiceOf(c.samplingPeriod)) * 1000);
     if (hooks_.setFramerateFeed) hooks_.setFramerateFeed(s.osdFramerateShow);

@@ -59,6 +59,11 @@ struct SetDialogControls {
     ui::TextControl fanHighLabel;
     ui::ChoiceList fanHigh;
     ui::CheckBox fanSpeedTest;  // hidden, kept for the store
+    // How the user curve comes down: degrees below its rise, and seconds spent there.
+    ui::TextControl curveHysteresisLabel;
+    ui::ChoiceList curveHysteresis;  // item i: i °C
+    ui::TextControl curveSpinDownLabel;
+    ui::ChoiceList curveSpinDown;    // item i: i seconds
     ui::CheckBox temperatureAlarm;
     ui::ChoiceList alarmTemperature;
     ui::CheckBox osdClock;

@@ -1,30 +1,29 @@
 #pragma once
 // The fan curve control of the main window: five (temperature, fan percent) points drawn as a
-// smooth or a stepped curve over the current GPU's allowed fan range. The fan automation reads
-// the same points and shape, so what the user sees is what the fan follows.
+// smooth or a stepped curve over the current GPU's allowed fan range. Each GPU has its own
+// curve; the control shows and edits the selected GPU's, and the fan automation reads each
+// GPU's, so what the user sees is what the fan follows.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "monitor/FanCurve.h"
 #include "monitor/ViewTypes.h"
 
 namespace vx::monitor {
 
-/// One curve point: x = temperature in °C, y = fan percent.
-struct CurvePoint {
-    int32_t x = 0;
-    int32_t y = 0;
-    bool operator==(const CurvePoint&) const = default;
-};
-
-enum CurveShape : int32_t { kShapeSmooth = 0, kShapeZigzag = 1 };
-
 class CLineChartCtrl {
 public:
-    static constexpr int kPointCount = 5;
-    using Points = std::array<CurvePoint, kPointCount>;
-    /// The curve every run starts with: the points are not saved.
-    static constexpr Points kStartPoints = {{{20, 20}, {40, 40}, {60, 60}, {80, 80}, {100, 100}}};
+    static constexpr int kPointCount = FanCurve::kPointCount;
+    using Points = FanCurve::Points;
+    static constexpr Points kStartPoints = FanCurve::kStartPoints;
+    static constexpr int32_t kHitRadius = 5;  // pixels around a point that grab it
+
+    CLineChartCtrl() = default;
+    // Holds a pointer into itself (or an attached store): not copyable.
+    CLineChartCtrl(const CLineChartCtrl&) = delete;
+    CLineChartCtrl& operator=(const CLineChartCtrl&) = delete;
 
     // Plot margins inside the client area, in pixels, and the room kept for axis labels.
     static constexpr int32_t kMarginLeft = 1, kMarginRight = 1, kMarginTop = 5, kMarginBottom = 1;
@@ -36,11 +35,44 @@ public:
     static constexpr Rgb kBandColour{128, 128, 0};
     static constexpr int32_t kPointRadius = 2;
 
-    const Points& points() const { return points_; }
-    void SetPoints(const Points& points) { points_ = points; }
-    int32_t shape() const { return shape_; }
+    /// Keeps the curves in `store` (the settings file's) instead of its own; it must outlive
+    /// the control.
+    void AttachCurves(FanCurves& store) { curves_ = &store; }
+    /// Shows and edits GPU `gpu`'s curve; out-of-range indexes are ignored.
+    void SelectGpu(int gpu);
+    int selectedGpu() const { return gpu_; }
+    /// GPU `gpu`'s curve, for the fan automation; the start curve past the slots.
+    const FanCurve& curveOf(int gpu) const;
+
+    const Points& points() const { return current().points; }
+    void SetPoints(const Points& points) { current().points = points; }
+    int32_t shape() const { return current().shape; }
     /// The double-click: zigzag becomes smooth, anything else zigzag.
-    void OnDoubleClick() { shape_ = shape_ == kShapeZigzag ? kShapeSmooth : kShapeZigzag; }
+    void OnDoubleClick() { current().shape = current().shape == kShapeZigzag ? kShapeSmooth : kShapeZigzag; }
+
+    // Editing. Temperatures stay whole degrees in increasing order inside 0–100 °C, percents
+    // inside the fan range band; a move asks for a place and gets the nearest allowed one.
+    /// Moves point `index` towards `wanted`; false when nothing changed.
+    bool MovePoint(int index, CurvePoint wanted);
+    /// The point within kHitRadius pixels of `pixel`, nearest first; -1 when none.
+    int PointAt(PixelPoint pixel) const;
+    /// The whole curve value that maps onto `pixel` (the inverse of ToPixel where it is one).
+    CurvePoint FromPixel(PixelPoint pixel) const;
+    /// The point the keyboard moves; -1 when none.
+    int selectedPoint() const { return selected_; }
+    void SelectPoint(int index) { selected_ = index >= 0 && index < kPointCount ? index : -1; }
+    /// Selects the next (step +1) or previous (-1) point, wrapping; from none, the first or last.
+    void SelectNextPoint(int step);
+    /// Moves the selected point by whole degrees and percents.
+    bool MoveSelected(int32_t dx, int32_t dy);
+    /// Back to the start points; the shape stays.
+    void ResetCurve() { current().points = kStartPoints; }
+
+    /// Where the card is now (temperature, fan percent), drawn over the curve; none hides it.
+    void SetMarker(std::optional<CurvePoint> marker) { marker_ = marker; }
+    const std::optional<CurvePoint>& marker() const { return marker_; }
+    /// Where the marker goes, held on the plot's edge when the card is off the axes.
+    std::optional<PixelPoint> MarkerMark() const;
 
     int32_t fanMin() const { return fanMin_; }
     int32_t fanMax() const { return fanMax_; }
@@ -80,8 +112,14 @@ public:
     std::vector<Tick> YTicks() const;
 
 private:
-    Points points_ = kStartPoints;
-    int32_t shape_ = kShapeZigzag;
+    FanCurve& current() { return (*curves_)[static_cast<std::size_t>(gpu_)]; }
+    const FanCurve& current() const { return (*curves_)[static_cast<std::size_t>(gpu_)]; }
+
+    FanCurves own_{};
+    FanCurves* curves_ = &own_;
+    int gpu_ = 0;
+    int selected_ = -1;
+    std::optional<CurvePoint> marker_;
     int32_t fanMin_ = 0;
     int32_t fanMax_ = 100;
     PixelRect plot_{};

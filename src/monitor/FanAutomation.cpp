@@ -4,6 +4,7 @@
 
 #include "gpu/GpuAccess.h"
 #include "tuning/CCorvaneHDDlg.h"
+#include "ui/IClock.h"
 
 namespace vx::monitor {
 namespace {
@@ -25,8 +26,8 @@ int32_t CoolerLevel(GpuAccess& gpu, uint8_t index, int32_t percent) {
 }  // namespace
 
 FanAutomation::FanAutomation(tuning::CCorvaneHDDlg& dialog, const app::AppSettings& settings,
-                             const CLineChartCtrl& curve)
-    : dialog_(dialog), settings_(settings), curve_(curve) {}
+                             const CLineChartCtrl& curve, ui::IClock& clock)
+    : dialog_(dialog), settings_(settings), curve_(curve), clock_(clock) {}
 
 void FanAutomation::ApplyFanLevel(int gpu, int32_t mode, int32_t percent) {
     GpuAccess& access = dialog_.gpu();
@@ -57,15 +58,47 @@ void FanAutomation::RunFanAutomation(int gpu, int32_t temperature, int32_t fanPe
     }
     const auto slot = static_cast<std::size_t>(gpu);
     if (access.uiFlag(index) != 0) {
-        if (const auto level = CurveLevel(curve_.points(), curve_.shape(), temperature))
-            ApplyFanLevel(gpu, kModeFixed, *level);
-    } else if (settings_.highSet2) {
+        if (const auto level = CalmCurveLevel(gpu, temperature)) ApplyFanLevel(gpu, kModeFixed, *level);
+        return;
+    }
+    curveHolds_[slot] = {};  // switched off: a later switch-on starts from the curve itself
+    if (settings_.highSet2) {
         RunHeld(gpu, temperature, fanPercent, silentHoldCounts_[slot], kSilentHold, false);
     } else if (settings_.highSet3) {
         RunHeld(gpu, temperature, fanPercent, performanceHoldCounts_[slot], kPerformanceHold, true);
     } else if (settings_.highSet) {
         RunThreeZone(gpu, temperature, levelMinimum);
     }
+}
+
+std::optional<int32_t> FanAutomation::CalmCurveLevel(int gpu, int32_t temperature) {
+    if (gpu < 0 || gpu >= kMaxGpus) return std::nullopt;
+    const FanCurve& curve = curve_.curveOf(gpu);
+    const std::optional<int32_t> wanted = CurveLevel(curve.points, curve.shape, temperature);
+    const auto hysteresis = static_cast<int64_t>(
+        std::min(settings_.fanCurveHysteresis, app::AppSettings::kMaxFanCurveHysteresis));
+    const uint64_t delayMs =
+        uint64_t{std::min(settings_.fanCurveSpinDownDelay, app::AppSettings::kMaxFanCurveSpinDownDelay)} * 1000;
+    CurveHold& hold = curveHolds_[static_cast<std::size_t>(gpu)];
+    // A level held for a curve the user has since edited would otherwise ignore the edit.
+    if (hold.curve != curve) hold = {curve, std::nullopt, 0, std::nullopt};
+    if (!wanted || (hysteresis == 0 && delayMs == 0)) return wanted;  // 0 and 0: the curve as it is
+
+    const uint64_t now = clock_.TickCountMs();
+    if (!hold.level || *wanted >= *hold.level) {
+        if (!hold.level || *wanted > *hold.level) hold.riseTemperature = temperature;
+        hold.level = wanted;
+        hold.belowSinceMs.reset();
+        return wanted;
+    }
+    if (int64_t{temperature} > int64_t{hold.riseTemperature} - hysteresis) {
+        hold.belowSinceMs.reset();  // not far enough down: the wait starts over
+        return hold.level;
+    }
+    if (!hold.belowSinceMs) hold.belowSinceMs = now;
+    if (now - *hold.belowSinceMs < delayMs) return hold.level;
+    hold = {curve, wanted, temperature, std::nullopt};
+    return wanted;
 }
 
 void FanAutomation::RunThreeZone(int gpu, int32_t temperature, int32_t levelMinimum) {

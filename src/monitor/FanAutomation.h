@@ -13,6 +13,7 @@
 namespace vx {
 class GpuAccess;
 namespace tuning { class CCorvaneHDDlg; }
+namespace ui { class IClock; }
 }  // namespace vx
 
 namespace vx::monitor {
@@ -26,8 +27,10 @@ public:
     static constexpr int32_t kPerformanceHold = 10;
     static constexpr int kMaxGpus = 10;  // the main window's GPU slots
 
-    /// Reads the settings and the curve when it decides; all must outlive it.
-    FanAutomation(tuning::CCorvaneHDDlg& dialog, const app::AppSettings& settings, const CLineChartCtrl& curve);
+    /// Reads the settings and the curves when it decides; all must outlive it. `clock` times
+    /// the user curve's spin-down delay.
+    FanAutomation(tuning::CCorvaneHDDlg& dialog, const app::AppSettings& settings, const CLineChartCtrl& curve,
+                  ui::IClock& clock);
 
     /// The one fan write of the automation. Mode 1 returns the fan to the driver's automatic
     /// control, any other mode sets the fixed level `percent`, held inside the cooler's range.
@@ -61,7 +64,20 @@ public:
     /// cannot be read. The caller holds the hardware lock.
     static std::optional<int32_t> ReadFanPercent(GpuAccess& gpu, uint8_t index);
 
+    /// The user curve's level for GPU `gpu` at `temperature`, calmed: it rises at once, but
+    /// falls only once the temperature has stayed `hysteresis` °C below where it last rose for
+    /// `delayMs`. 0 and 0 give the curve's own level at every sample.
+    std::optional<int32_t> CalmCurveLevel(int gpu, int32_t temperature);
+
 private:
+    // What the user curve last set for one GPU.
+    struct CurveHold {
+        FanCurve curve;  // the curve the level came from: an edited curve starts afresh
+        std::optional<int32_t> level;
+        int32_t riseTemperature = 0;            // where it went up (or last came down)
+        std::optional<uint64_t> belowSinceMs;   // since when it has been low enough to come down
+    };
+
     void RunThreeZone(int gpu, int32_t temperature, int32_t levelMinimum);
     void RunHeld(int gpu, int32_t temperature, int32_t fanPercent, int32_t& holdCount, int32_t hold,
                  bool performance);
@@ -69,6 +85,8 @@ private:
     tuning::CCorvaneHDDlg& dialog_;
     const app::AppSettings& settings_;
     const CLineChartCtrl& curve_;
+    ui::IClock& clock_;
+    std::array<CurveHold, kMaxGpus> curveHolds_{};
     // Per GPU: each fan follows its own GPU, so each holds on its own count.
     std::array<int32_t, kMaxGpus> silentHoldCounts_{};
     std::array<int32_t, kMaxGpus> performanceHoldCounts_{};

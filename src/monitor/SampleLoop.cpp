@@ -91,7 +91,7 @@ SampleLoop::SampleLoop(tuning::CCorvaneHDDlg& dialog, app::AppSettings& settings
       actions_(actions),
       clock_(clock),
       hooks_(std::move(hooks)),
-      fans_(dialog, settings, curve_),
+      fans_(dialog, settings, curve_, clock),
       power_(random ? std::move(random) : BoardPowerEstimator::RandomSource([] { return std::rand(); })) {}
 
 SampleLoop::~SampleLoop() { Stop(); }
@@ -129,9 +129,11 @@ void SampleLoop::SampleTick() {
         if (current < 0 || current >= count) {
             labels_.graphicsClock = labels_.memoryClock = labels_.processorClock = ValueLabel{};
         }
+        curve_.SelectGpu(current);
         curve_.SetFanRange(dialog_.fanRangeMin(), dialog_.fanRangeMax());
         for (int gpu = 0; gpu < count; ++gpu) FirstPass(gpu);
         for (int gpu = 0; gpu < count; ++gpu) SecondPass(gpu);
+        curve_.SetMarker(CurveMarker(current, count));
         if (hooks_.publishDisplayText) hooks_.publishDisplayText();
     }
     if (hooks_.sampled) hooks_.sampled();
@@ -141,6 +143,13 @@ void SampleLoop::SampleTick() {
         pendingAlarm_.reset();
         ShowAlarm(text);
     }
+}
+
+std::optional<CurvePoint> SampleLoop::CurveMarker(int gpu, int count) {
+    if (gpu < 0 || gpu >= count) return std::nullopt;
+    const tuning::LiveFields& live = dialog_.record(gpu).live;
+    if (live.temperature < 0 || live.fanPercent < 0) return std::nullopt;  // unread
+    return CurvePoint{live.temperature, live.fanPercent};
 }
 
 void SampleLoop::FirstPass(int gpu) {

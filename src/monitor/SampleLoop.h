@@ -121,6 +121,8 @@ public:
     uint64_t samplesSkipped() const { return samplesSkipped_; }
 
 private:
+    /// The current GPU's temperature and fan percent on the curve; none while either is unread.
+    std::optional<CurvePoint> CurveMarker(int gpu, int count);
     void FirstPass(int gpu);
     void SecondPass(int gpu);
     void UpdateClockLabels(int gpu);

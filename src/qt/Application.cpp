@@ -197,6 +197,7 @@ int RunApplication(int argc, char** argv) {
     auto sampler = std::make_unique<monitor::SampleLoop>(*dialog, application.settings(), *services.settingsStore,
                                                          *services.systemActions, ui::SystemClock(),
                                                          std::move(sampleHooks));
+    sampler->curve().AttachCurves(userSettings.fanCurves);  // restored and saved with the GPUs' settings
     sampler->Start(loop);
     // End of monitoring.
     ServeInstanceRequests(*qapp, *services.instanceGuard, {});

@@ -1,5 +1,7 @@
 #include "qt/FanCurveView.h"
 
+#include <QAction>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -14,7 +16,11 @@ QLine ToLine(const monitor::PixelLine& line) { return QLine(ToPoint(line.from), 
 
 const QColor kAxisColour(124, 135, 152);
 const QColor kLabelColour(174, 184, 200);
+const QColor kSelectedColour(255, 255, 255);
+const QColor kMarkerColour(255, 96, 64);
 constexpr int kLabelPixelSize = 9;
+constexpr int kMarkerRadius = 4;
+constexpr int32_t kLargeKeyStep = 5;  // with Shift held
 
 }  // namespace
 
@@ -23,6 +29,16 @@ FanCurveView::FanCurveView(QWidget* parent) : QWidget(parent) {
     // The whole face is painted each time; nothing underneath needs erasing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 100);
+    setFocusPolicy(Qt::StrongFocus);
+    reset_ = new QAction(tr("Reset curve"), this);
+    reset_->setObjectName("resetCurve");
+    connect(reset_, &QAction::triggered, this, [this] {
+        if (!curve_) return;
+        curve_->ResetCurve();
+        update();
+    });
+    addAction(reset_);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void FanCurveView::SetCurve(monitor::CLineChartCtrl* curve) {
@@ -44,6 +60,59 @@ void FanCurveView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (!curve_ || event->button() != Qt::LeftButton) return QWidget::mouseDoubleClickEvent(event);
     curve_->OnDoubleClick();
     update();  // the automation follows the new shape at its next sample
+}
+
+void FanCurveView::mousePressEvent(QMouseEvent* event) {
+    if (!curve_ || event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+    dragged_ = curve_->PointAt({event->position().toPoint().x(), event->position().toPoint().y()});
+    curve_->SelectPoint(dragged_);
+    update();
+}
+
+void FanCurveView::mouseMoveEvent(QMouseEvent* event) {
+    if (!curve_ || dragged_ < 0) return QWidget::mouseMoveEvent(event);
+    const QPoint at = event->position().toPoint();
+    if (curve_->MovePoint(dragged_, curve_->FromPixel({at.x(), at.y()}))) update();
+}
+
+void FanCurveView::mouseReleaseEvent(QMouseEvent* event) {
+    dragged_ = -1;
+    QWidget::mouseReleaseEvent(event);
+}
+
+void FanCurveView::keyPressEvent(QKeyEvent* event) {
+    if (!curve_) return QWidget::keyPressEvent(event);
+    const int32_t step = event->modifiers() & Qt::ShiftModifier ? kLargeKeyStep : 1;
+    int32_t dx = 0, dy = 0;
+    switch (event->key()) {
+    case Qt::Key_Left: dx = -step; break;
+    case Qt::Key_Right: dx = step; break;
+    case Qt::Key_Up: dy = step; break;
+    case Qt::Key_Down: dy = -step; break;
+    default: return QWidget::keyPressEvent(event);
+    }
+    // Without a selected point the arrows pick one first.
+    if (curve_->selectedPoint() < 0)
+        curve_->SelectNextPoint(dx < 0 || dy < 0 ? -1 : +1);
+    else
+        curve_->MoveSelected(dx, dy);
+    update();
+}
+
+bool FanCurveView::focusNextPrevChild(bool next) {
+    // Tab walks the points, then leaves the control, so the keyboard is never trapped here.
+    if (curve_) {
+        const int selected = curve_->selectedPoint();
+        const int last = monitor::CLineChartCtrl::kPointCount - 1;
+        if (next ? selected < last : selected != 0) {
+            curve_->SelectNextPoint(next ? +1 : -1);
+            update();
+            return true;
+        }
+        curve_->SelectPoint(-1);
+        update();
+    }
+    return QWidget::focusNextPrevChild(next);
 }
 
 void FanCurveView::paintEvent(QPaintEvent*) {
@@ -80,8 +149,20 @@ void FanCurveView::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(curveColour, 1));
     for (const monitor::PixelLine& line : curve_->CurveLines()) painter.drawLine(ToLine(line));
     const int radius = monitor::CLineChartCtrl::kPointRadius;
-    for (const monitor::PixelPoint& mark : curve_->PointMarks())
-        painter.drawEllipse(ToPoint(mark), radius, radius);
+    const auto marks = curve_->PointMarks();
+    for (const monitor::PixelPoint& mark : marks) painter.drawEllipse(ToPoint(mark), radius, radius);
+    if (const int selected = curve_->selectedPoint(); selected >= 0) {
+        painter.setPen(QPen(kSelectedColour, 1));
+        painter.drawEllipse(ToPoint(marks[static_cast<std::size_t>(selected)]), radius + 2, radius + 2);
+    }
+
+    // Where the card is now.
+    if (const auto marker = curve_->MarkerMark()) {
+        painter.setPen(QPen(kMarkerColour, 1));
+        painter.setBrush(kMarkerColour);
+        painter.drawEllipse(ToPoint(*marker), kMarkerRadius, kMarkerRadius);
+        painter.setBrush(Qt::NoBrush);
+    }
 }
 
 }  // namespace vx::qt

@@ -4,6 +4,7 @@
 
 #include "app/CMultiLangSupp.h"
 #include "monitor/SampleLoop.h"
+#include "qt/FanCurveView.h"
 #include "qt/MainWindow.h"
 
 #include "qt/ProfileWindow.h"
@@ -54,6 +55,11 @@ bool MainWindow::Shows(Family family, const ui::CCVSlider* model) const {
 void MainWindow::Render() {
     if (rendering_) return;
     rendering_ = true;
+    // Curve edits go to the selected GPU's curve from the moment it is selected.
+    if (sampler_ && sampler_->curve().selectedGpu() != dialog_.currentGpu()) {
+        sampler_->curve().SelectGpu(dialog_.currentGpu());
+        fanCurve_->update();
+    }
     for (const auto& [page, section] : pageSections_) section->setVisible(page == dialog_.activePage());
 
     for (const SliderView& view : sliders_) {

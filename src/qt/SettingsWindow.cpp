@@ -111,6 +111,12 @@ SettingsWindow::SettingsWindow(app::CSetDialog& dialog, QWidget* parent) : QDial
     grid->addWidget(LabelledList(c.tempOverLabel, c.tempOver), 1, 0);
     grid->addWidget(LabelledList(c.fanHighLabel, c.fanHigh), 1, 1);
     body->addWidget(custom);
+    auto* calm = new QWidget;
+    auto* calmRow = new QHBoxLayout(calm);
+    calmRow->setContentsMargins(0, 0, 0, 0);
+    calmRow->addWidget(LabelledList(c.curveHysteresisLabel, c.curveHysteresis));
+    calmRow->addWidget(LabelledList(c.curveSpinDownLabel, c.curveSpinDown));
+    body->addWidget(calm);
     body->addWidget(Check(c.fanSpeedTest));
     auto* alarm = new QWidget;
     auto* alarmRow = new QHBoxLayout(alarm);

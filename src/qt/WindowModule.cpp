@@ -151,6 +151,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     };
     sampler = std::make_unique<monitor::SampleLoop>(*controller, application.settings(), *services.settingsStore,
                                                     desktopActions, ui::SystemClock(), std::move(sampleHooks));
+    sampler->curve().AttachCurves(userSettings.fanCurves);  // settings file: each GPU's fan curve
     view->AttachSampler(*sampler);
     sampler->Start(loop);
     // End of monitoring.

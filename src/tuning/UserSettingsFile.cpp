@@ -57,6 +57,12 @@ const char* const kLightingKeys[] = {"LEDMODE", "LED_R_CR", "LED_G_CR", "LED_B_C
 const char* const kScreenKeys[] = {"LCM_ScreenF", "LCM_ScreenS", "LCM_ScreenT", "LCM_ScreenFour", "LCM_ScreenFive"};
 const char* const kScreenValueKeys[] = {"LCM_Screen1Int", "LCM_Screen2Int", "LCM_Screen3Int"};
 const char* const kPsmiKeys[] = {"Psmi33V", "Psmi5V", "Psmi12V", "PsmiFan1", "PsmiFan2"};
+// The user fan curve, last in a section. No other key's name begins with one of these, nor
+// these with another's: the reader matches names by their beginning.
+constexpr const char* kCurveShapeKey = "CurveShape";
+const char* const kCurveTempKeys[] = {"CurveTemp1", "CurveTemp2", "CurveTemp3", "CurveTemp4", "CurveTemp5"};
+const char* const kCurveFanKeys[] = {"CurveFan1", "CurveFan2", "CurveFan3", "CurveFan4", "CurveFan5"};
+static_assert(std::size(kCurveTempKeys) == monitor::FanCurve::kPointCount);
 
 // Level clock keys by work mode, in the order graphics, processor, memory. ("Performace" is
 // how the format has always spelled the shader key.)
@@ -230,6 +236,13 @@ std::string UserSettingsFile::BuildText() {
         for (std::size_t k = 0; k < lcm.screens.size(); ++k)
             out.String(kScreenKeys[k], std::u16string_view(lcm.screens[k]).substr(0, LcmValues::kMaxScreenChars));
         for (std::size_t k = 0; k < lcm.screenValues.size(); ++k) out.Number(kScreenValueKeys[k], lcm.screenValues[k]);
+
+        const monitor::FanCurve& curve = fanCurves[g];
+        out.Number(kCurveShapeKey, curve.shape);
+        for (std::size_t k = 0; k < curve.points.size(); ++k) {
+            out.Number(kCurveTempKeys[k], curve.points[k].x);
+            out.Number(kCurveFanKeys[k], curve.points[k].y);
+        }
     }
 
     std::string bytes;
@@ -298,6 +311,17 @@ int UserSettingsFile::LoadUserSettings(const std::filesystem::path& path) {
         applied = true;
     }
     return applied ? 1 : 0;
+}
+
+monitor::FanCurve UserSettingsFile::ReadFanCurve(const CIni& ini, const std::string& section) {
+    monitor::FanCurve curve;
+    bool complete = ini.GetInt(section, kCurveShapeKey, curve.shape);
+    for (std::size_t k = 0; k < curve.points.size(); ++k) {
+        complete = ini.GetInt(section, kCurveTempKeys[k], curve.points[k].x) && complete;
+        complete = ini.GetInt(section, kCurveFanKeys[k], curve.points[k].y) && complete;
+    }
+    // Older files have no curve; a partial or impossible one is not followed either.
+    return complete && curve.IsValid() ? curve : monitor::FanCurve{};
 }
 
 void UserSettingsFile::ApplySection(const CIni& ini, uint8_t g, const std::string& section) {
@@ -390,6 +414,8 @@ void UserSettingsFile::ApplySection(const CIni& ini, uint8_t g, const std::strin
         read(kScreenValueKeys[k], value);
         lcm.screenValues[k] = LowByte(value);
     }
+
+    fanCurves[g] = ReadFanCurve(ini, section);
 
     // 8. Fan: automatic, or a manual level the cooler can take.
     stored.fanWorkMode = last[kLastFanWorkMode];

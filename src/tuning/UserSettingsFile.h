@@ -13,6 +13,7 @@
 
 #include "gpu/ClockStructs.h"
 #include "gpu/GpuAccess.h"
+#include "monitor/FanCurve.h"
 #include "ui/IClock.h"
 
 namespace vx::tuning {
@@ -22,6 +23,7 @@ class CIni;
 
 inline constexpr const char* kUserSettingsFileName = "UserSettings.txt";
 inline constexpr int kSettingsGpuSlots = 10;
+static_assert(kSettingsGpuSlots == monitor::kFanCurveSlots, "one curve per GPU section");
 
 /// Positions in the last loaded record (CCorvaneHDApp::lastLoadedSettings).
 enum LastLoaded : std::size_t {
@@ -103,6 +105,9 @@ public:
 
     KeptSettings kept;
     std::array<LoadedGpuSettings, kSettingsGpuSlots> loaded{};
+    /// Each GPU's user fan curve: saved with its section, replaced by every section applied
+    /// (the start curve when the section has none). The fan curve control edits these.
+    monitor::FanCurves fanCurves{};
     const LastLoadedRecord& lastLoaded() const { return lastLoaded_; }
     /// The GPU-voltage slider position of `gpu` for the last loaded "Gpu3DPerformanceVolt", in
     /// the slider's units (the slot-7 controller's slider counts codes, the file millivolts).
@@ -113,6 +118,7 @@ public:
 private:
     std::unique_lock<std::mutex> Lock();
     void ApplySection(const CIni& ini, uint8_t gpu, const std::string& section);
+    static monitor::FanCurve ReadFanCurve(const CIni& ini, const std::string& section);
     void ApplyLevelVoltage(uint8_t gpu, int32_t level, int32_t value);
     int32_t ReadLevelVoltage(uint8_t gpu, int32_t level);  // the value of a voltage key
     /// What a voltage key's value stands for on the GPU's voltage device (a code, a byte or

@@ -50,7 +50,8 @@ TEST(AppSettingsLoad, ReadsInItsFixedOrderAndNeverHdmiAutoSet) {
                                         "OSDClockShow", "OSDTempShow", "OSDFramerateShow", "OSDFanSpeedShow",
                                         "FanTempSet", "RestoreUserSettings", "AutoUpdate", "SamplingPeriod",
                                         "HighSet", "HighSet2", "HighSet3", "FanSpeedTest", "FansSet",
-                                        "FansHighSet", "TempSet", "TemplowSet"}));
+                                        "FansHighSet", "TempSet", "TemplowSet", "FanCurveHysteresis",
+                                        "FanCurveSpinDownDelay"}));
 }
 
 TEST(AppSettingsLoad, FlagsAreNonZeroAndValuesAreTakenAsRead) {

@@ -185,7 +185,8 @@ TEST_F(CSetDialogTest, OkWritesTheFlagsInOrderAndSkipsCustomValuesWhenOff) {
                                      {"FanTempSet", 0}, {"OSDClockShow", 0}, {"OSDTempShow", 1},
                                      {"OSDFanSpeedShow", 1}, {"OSDFramerateShow", 1}, {"HighSet", 0},
                                      {"HighSet2", 0}, {"HighSet3", 0}, {"FanSpeedTest", 1},
-                                     {"TemperatureAlarmSet", 0}, {"SamplingPeriod", 1}}));
+                                     {"TemperatureAlarmSet", 0}, {"SamplingPeriod", 1},
+                                     {"FanCurveHysteresis", 3}, {"FanCurveSpinDownDelay", 5}}));
     EXPECT_FALSE(settings_.restoreUserSettings);
     EXPECT_TRUE(settings_.osdFramerateShow);
     EXPECT_TRUE(settings_.fanSpeedTest);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "monitor/MonitorFixture.h"
+#include "support/TempDir.h"
+#include "tuning/UserSettingsFile.h"
 
 namespace vx::monitortest {
 namespace {
@@ -22,7 +24,35 @@ protected:
     }
     static std::vector<FanWrite> Fixed(int32_t level) { return {{0, level}}; }
     static std::vector<FanWrite> Automatic() { return {{0, std::nullopt}}; }
+    // The user curve on GPU 0, lowering the fan `hysteresis` °C below its rise after `delay` s.
+    void StartCurve(uint32_t hysteresis, uint32_t delay) {
+        StartMonitor(SteadyRig({tuningtest::kPascalId}));
+        settings.fanCurveHysteresis = hysteresis;
+        settings.fanCurveSpinDownDelay = delay;
+        dlg().ToggleCurveSwitch();
+    }
+    // The level each sample of `trace` wrote; 0 for a sample that wrote nothing or twice.
+    std::vector<int32_t> Run(const std::vector<int32_t>& trace) {
+        std::vector<int32_t> levels;
+        for (int32_t celsius : trace) {
+            const std::vector<FanWrite> writes = At(celsius);
+            levels.push_back(writes.size() == 1 && writes[0].level ? *writes[0].level : 0);
+        }
+        return levels;
+    }
+    static int Changes(const std::vector<int32_t>& levels) {
+        int changes = 0;
+        for (std::size_t i = 1; i < levels.size(); ++i) changes += levels[i] != levels[i - 1];
+        return changes;
+    }
 };
+
+// A recorded warm-up, load and cool-down (°C per sample) and what the stepped start curve
+// wrote for each sample before the fan was calmed.
+const std::vector<int32_t> kTrace = {38, 40, 41, 45, 52, 59, 60, 61, 60, 61, 62, 66, 71, 75, 80, 81,
+                                     79, 80, 81, 76, 70, 64, 61, 60, 61, 58, 52, 47, 41, 40, 41, 39};
+const std::vector<int32_t> kTraceLevels = {20, 20, 40, 40, 40, 40, 40, 60, 40, 60, 60, 60, 60, 60, 60, 80,
+                                           60, 60, 80, 60, 60, 60, 60, 40, 60, 40, 40, 40, 40, 20, 40, 20};
 
 TEST_F(FanSchemeTest, CustomModeHasThreeZones) {
     sim::Rig rig = SteadyRig({tuningtest::kPascalId, tuningtest::kPascalId});
@@ -97,9 +127,8 @@ TEST_F(FanSchemeTest, PerformanceModeHoldsFor10SamplesAndHandsLowTemperaturesToT
 }
 
 TEST_F(FanSchemeTest, UserCurveInBothShapesWinsOverTheSchemes) {
-    StartMonitor(SteadyRig({tuningtest::kPascalId}));
+    StartCurve(0, 0);
     settings.highSet2 = true;
-    dlg().ToggleCurveSwitch();
     ASSERT_EQ(gpus->uiFlag(0), 1);
     ASSERT_EQ(sampler().curve().shape(), monitor::kShapeZigzag);
     EXPECT_EQ(At(60), Fixed(40));
@@ -115,6 +144,57 @@ TEST_F(FanSchemeTest, UserCurveInBothShapesWinsOverTheSchemes) {
     EXPECT_EQ(At(50), Fixed(50));
 }
 
+TEST_F(FanSchemeTest, CurveWithoutHysteresisOrDelayWritesTheStepRuleSampleForSample) {
+    StartCurve(0, 0);
+    EXPECT_EQ(Run(kTrace), kTraceLevels);
+}
+
+TEST_F(FanSchemeTest, CurveHysteresisRaisesAtOnceAndLowersOnlyWhenCoolerForLongEnough) {
+    StartCurve(3, 5);
+    // Around the 60 °C step by ±1 °C: one change, not one per sample.
+    EXPECT_EQ(Changes(Run({60, 61, 60, 61, 60, 61, 60, 61, 60, 61, 60, 61})), 1);
+    EXPECT_EQ(At(81), Fixed(80));  // up at once
+    // 2 °C below the rise holds for good; 3 °C below must hold for 5 s, and going back up
+    // in between starts the wait over.
+    EXPECT_EQ(Run({79, 79, 79, 79, 79, 79, 79, 79}), std::vector<int32_t>(8, 80));
+    const int wait = static_cast<int>((5000 + monitor::SampleLoop::kSamplePeriodMs - 1) / monitor::SampleLoop::kSamplePeriodMs);
+    EXPECT_EQ(Run({78, 78, 80}), (std::vector<int32_t>{80, 80, 80}));
+    std::vector<int32_t> cooling = Run(std::vector<int32_t>(static_cast<std::size_t>(wait + 1), 78));
+    EXPECT_EQ(cooling.back(), 60);
+    cooling.pop_back();
+    EXPECT_EQ(cooling, std::vector<int32_t>(static_cast<std::size_t>(wait), 80));
+
+    // On the whole trace the calmed fan changes far less often, and never falls behind on a rise.
+    const std::vector<int32_t> calm = Run(kTrace);
+    EXPECT_LT(Changes(calm), Changes(kTraceLevels) / 2);
+    for (std::size_t i = 0; i < calm.size(); ++i) EXPECT_GE(calm[i], kTraceLevels[i]) << "sample " << i;
+
+    // An edit is followed at once, downwards too: what was held belonged to the old curve.
+    EXPECT_EQ(At(81), Fixed(80));
+    ASSERT_TRUE(sampler().curve().MovePoint(3, {80, 50}));
+    EXPECT_EQ(At(81), Fixed(50));
+}
+
+TEST_F(FanSchemeTest, AnEditedCurveFromTheSettingsFileDrivesItsGpusFan) {
+    StartCurve(0, 0);
+    test::TempDir dir;
+    tuning::LastLoadedRecord last{};
+    tuning::UserSettingsFile file(*gpus, clock, dir.path(), last);
+    sampler().curve().AttachCurves(file.fanCurves);
+    file.fanCurves[0].points = {{{30, 25}, {50, 35}, {65, 55}, {75, 70}, {90, 95}}};
+    ASSERT_EQ(file.SaveUserSettings(), 1);
+    file.fanCurves = {};
+    EXPECT_EQ(At(66), Fixed(60));  // the start curve
+
+    ASSERT_EQ(file.LoadUserSettings(), 1);
+    ClearCalls();
+    EXPECT_EQ(At(66), Fixed(55));
+    EXPECT_EQ(At(91), Fixed(95));
+    // Edits through the control land in the same store and reach the fan at the next sample.
+    EXPECT_TRUE(sampler().curve().MovePoint(4, {90, 90}));
+    EXPECT_EQ(At(91), Fixed(90));
+}
+
 TEST_F(FanSchemeTest, AFanFollowsItsOwnGpuUnlessSyncAllIsChecked) {
     StartMonitor(SteadyRig({tuningtest::kPascalId, tuningtest::kPascalId}));
     gpus->SetUiFlag(1, 1);
@@ -126,6 +206,16 @@ TEST_F(FanSchemeTest, AFanFollowsItsOwnGpuUnlessSyncAllIsChecked) {
     dlg().SetSyncAll(true);
     Samples(1);
     EXPECT_EQ(TakeFanWrites(), (std::vector<FanWrite>{{0, 60}, {1, 60}}));
+
+    // Each GPU follows its own curve; the control edits the selected GPU's.
+    dlg().SetSyncAll(false);
+    dlg().SelectGpu(1);
+    Samples(1);
+    ASSERT_TRUE(sampler().curve().MovePoint(2, {60, 70}));
+    ClearCalls();
+    Samples(1);
+    EXPECT_EQ(TakeFanWrites(), (std::vector<FanWrite>{{1, 70}}));
+    EXPECT_EQ(sampler().curve().curveOf(0).points, monitor::CLineChartCtrl::kStartPoints);
 }
 
 TEST_F(FanSchemeTest, TemperatureAssociationWritesTheGpuItselfAndHasTheLastWord) {

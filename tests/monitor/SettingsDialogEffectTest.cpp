@@ -28,6 +28,30 @@ protected:
     std::optional<app::CSetDialog> setDialog;
 };
 
+TEST_F(SettingsDialogEffectTest, CurveCalmingFromTheDialogIsStoredAndFollowedAtTheNextSample) {
+    StartMonitor(SteadyRig({tuningtest::kPascalId}));
+    dlg().ToggleCurveSwitch();
+    settings.fanCurveHysteresis = 99;  // past the list: shown, and used, as its largest entry
+    app::CSetDialog& dialog = OpenSettings();
+    app::SetDialogControls& c = dialog.Controls();
+    EXPECT_EQ(c.curveHysteresis.selection, 20);
+    EXPECT_EQ(c.curveSpinDown.selection, 5);
+    EXPECT_EQ(c.curveHysteresis.items[3], "3\xC2\xB0" "C");
+    EXPECT_EQ(c.curveSpinDown.items[5], "5 s");
+
+    SetTemperature(0, 61);
+    Samples(1);
+    c.curveHysteresis.Select(0);
+    c.curveSpinDown.Select(0);
+    dialog.OnOK();
+    EXPECT_EQ(store.values[app::reg::kFanCurveHysteresis], 0u);
+    EXPECT_EQ(store.values[app::reg::kFanCurveSpinDownDelay], 0u);
+    ClearCalls();
+    SetTemperature(0, 60);
+    Samples(1);
+    EXPECT_EQ(TakeFanWrites(), (std::vector<FanWrite>{{0, 40}})) << "down at once, as the curve says";
+}
+
 TEST_F(SettingsDialogEffectTest, CustomModeFromTheDialogDrivesTheFanAtTheNextSample) {
     StartMonitor(SteadyRig({tuningtest::kPascalId}));
     SetTemperature(0, 85);

@@ -316,6 +316,45 @@ TEST_F(MainWindowTest, FanCurveDrawsTheModelAndItsDoubleClickSwitchesTheShape) {
     image = view->grab().toImage();
     EXPECT_NE(image.pixelColor(step), cyan);
 
+    // A drag moves the point it grabbed to the value under the mouse, clamped to the band.
+    auto mouse = [&](QEvent::Type type, QPoint at) {
+        QMouseEvent event(type, QPointF(at), view->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &event);
+    };
+    const auto pixel = [&](monitor::CurvePoint p) { return QPoint(curve.ToPixel(p).x, curve.ToPixel(p).y); };
+    mouse(QEvent::MouseButtonPress, pixel({60, 60}) + QPoint(3, 3));
+    mouse(QEvent::MouseMove, pixel({70, 30}));
+    mouse(QEvent::MouseMove, pixel({50, 35}));
+    mouse(QEvent::MouseButtonRelease, pixel({50, 35}));
+    EXPECT_EQ(curve.points()[2], (monitor::CurvePoint{50, std::max(35, curve.fanMin())}));
+    mouse(QEvent::MouseMove, pixel({70, 70}));  // no button held: nothing moves
+    EXPECT_EQ(curve.points()[2].x, 50);
+
+    // Tab walks the points, the arrows move the selected one; the context menu resets.
+    auto key = [&](int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QKeyEvent event(QEvent::KeyPress, code, modifiers);
+        QCoreApplication::sendEvent(view, &event);
+    };
+    view->setFocus();
+    key(Qt::Key_Tab);
+    EXPECT_EQ(curve.selectedPoint(), 3);
+    key(Qt::Key_Up);
+    key(Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(curve.points()[3], (monitor::CurvePoint{75, 81}));
+    view->resetAction()->trigger();
+    EXPECT_EQ(curve.points(), monitor::CLineChartCtrl::kStartPoints);
+
+    // The marker shows where the card is.
+    curve.SetMarker(monitor::CurvePoint{45, 62});
+    image = view->grab().toImage();
+    const QPoint marker = pixel({45, 62});
+    EXPECT_EQ(image.pixelColor(marker), QColor(255, 96, 64));
+
+    dialog->SelectGpu(kKepler);
+    EXPECT_EQ(curve.selectedGpu(), kKepler) << "edits go to the selected GPU's curve at once";
+    dialog->SelectGpu(kPascal);
+
     // The curve switch beside the fan slider hands the fan to this curve for the current GPU.
     dialog->ShowPage(tuning::kPageOverclock);
     window->Render();

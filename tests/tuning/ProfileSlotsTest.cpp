@@ -108,12 +108,16 @@ TEST_F(ProfileSlotsTest, ProfileSavedUnderAnyNameLoadsBack) {
     SelectKepler();
     ASSERT_TRUE(profiles->EnsureProfileFolder());
     ASSERT_EQ(gpus->SetGraphicsClockOffset(1, 120000), 0);
+    file->fanCurves[1].points[4] = {90, 80};
+    const monitor::FanCurve edited = file->fanCurves[1];
     const auto path = profiles->ProfileFolder() / "quiet evening.ini";
     ASSERT_TRUE(profiles->SaveProfile(path));
     ASSERT_EQ(gpus->SetGraphicsClockOffset(1, 0), 0);
+    file->fanCurves = {};
 
     EXPECT_TRUE(profiles->LoadProfile(path));
     EXPECT_EQ(GraphicsOffsetMhz(1), 120);
+    EXPECT_EQ(file->fanCurves[1], edited);
     EXPECT_FALSE(profiles->LoadProfile(profiles->ProfileFolder() / "absent.ini"));
     EXPECT_TRUE(prompts.shown.empty()) << "the profile dialog's load shows nothing";
     EXPECT_FALSE(profiles->SaveProfile({}));

@@ -85,6 +85,43 @@ TEST_F(UserSettingsFileTest, TwoGpuRoundTripRestoresWhatWasSaved) {
     EXPECT_EQ(Text(Saved("again.txt")), text);
 }
 
+TEST_F(UserSettingsFileTest, FanCurvesAreKeptPerGpuAndOnlyWholeValidOnesAreFollowed) {
+    StartRig();
+    const monitor::FanCurve edited{{{{10, 30}, {35, 45}, {55, 60}, {75, 85}, {95, 100}}}, monitor::kShapeSmooth};
+    file->fanCurves[1] = edited;
+    ASSERT_EQ(file->SaveUserSettings(), 1);
+    const std::string text = Text(Saved("UserSettings.txt")).substr(3);
+    // Last in the section, after every key that was there before.
+    EXPECT_NE(text.find("LCM_Screen3Int=0\r\nCurveShape=0\r\nCurveTemp1=10\r\nCurveFan1=30\r\n"), std::string::npos);
+    file->fanCurves = {};
+    ASSERT_EQ(file->LoadUserSettings(), 1);
+    EXPECT_EQ(file->fanCurves[1], edited);
+    EXPECT_EQ(file->fanCurves[0], monitor::FanCurve{});
+
+    // A section without the keys (an older file), or with a partial or impossible curve, gives
+    // its GPU the start curve.
+    const std::string whole = "CurveShape=0\r\nCurveTemp1=10\r\nCurveFan1=30\r\nCurveTemp2=35\r\nCurveFan2=45\r\n"
+                              "CurveTemp3=55\r\nCurveFan3=60\r\nCurveTemp4=75\r\nCurveFan4=85\r\n";
+    const std::string cases[] = {
+        "",
+        whole + "CurveTemp5=95\r\n",                                   // a percent missing
+        whole + "CurveTemp5=75\r\nCurveFan5=100\r\n",                // two points at one temperature
+        whole + "CurveTemp5=101\r\nCurveFan5=100\r\n",               // past 100 °C
+        whole + "CurveTemp5=95\r\nCurveFan5=150\r\n",                // past 100 %
+        "CurveShape=2\r\n" + whole.substr(14) + "CurveTemp5=95\r\nCurveFan5=100\r\n",  // no such shape
+    };
+    for (const std::string& keys : cases) {
+        SCOPED_TRACE(keys);
+        file->fanCurves[1] = edited;
+        WriteSettings("curve.txt", "[Gpu2]\r\nId=1184\r\n" + keys);
+        ASSERT_EQ(file->LoadUserSettings("curve.txt"), 1);
+        EXPECT_EQ(file->fanCurves[1], monitor::FanCurve{});
+    }
+    WriteSettings("curve.txt", "[Gpu2]\r\nId=1184\r\n" + whole + "CurveTemp5=95\r\nCurveFan5=100\r\n");
+    ASSERT_EQ(file->LoadUserSettings("curve.txt"), 1);
+    EXPECT_EQ(file->fanCurves[1], edited) << "the control case";
+}
+
 TEST_F(UserSettingsFileTest, SectionOfAnotherDeviceIsNotApplied) {
     StartRig();
     TuneBothGpus();
