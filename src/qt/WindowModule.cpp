@@ -1,11 +1,13 @@
 // The window module: Qt Widgets and Gui, loaded by a windowed start only.
 #include <QApplication>
 #include <QPointer>
+#include <QSessionManager>  // card lighting: the session end
 
 #include <optional>
 
 #include "app/CCorvaneHDApp.h"
 #include "monitor/SampleLoop.h"  // monitoring
+#include "peripherals/LedLighting.h"  // card lighting
 #include "platform/PlatformServices.h"
 #include "qt/AdvanceWindow.h"  // advanced control window
 #include "qt/AlarmWindow.h"    // monitoring
@@ -83,6 +85,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     DisplayBellActions desktopActions(*services.systemActions);  // monitoring: the alarm's beep with a window
     QtFileOpener fileOpener;                                     // history charts
     std::unique_ptr<ChartsHost> charts;                          // history charts
+    std::unique_ptr<peripherals::LedLighting> lighting;          // card lighting
     Skin::Instance().SetDirectory(session.skinDir);
     tuning::MainDialogHooks hooks;
     hooks.modelChanged = [&mainView] {
@@ -107,6 +110,17 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
         if (profileSlots) profileSlots->ResetLooks();
     };
     // End of settings file.
+    // Card lighting: the lighting page's apply, and the first step of reset.
+    hooks.applyLighting = [&lighting, &dialog] {
+        if (lighting && dialog) lighting->ApplyChoice(lighting->page(), dialog->currentGpu(), dialog->syncAll());
+    };
+    hooks.restoreLighting = [&lighting, &dialog] {
+        if (lighting && dialog) lighting->Reset(dialog->currentGpu());
+    };
+    lighting = std::make_unique<peripherals::LedLighting>(application.gpu(), ui::SystemClock(), userSettings.kept.lighting);
+    lighting->Startup(0);
+    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, qGuiApp, [&lighting] { lighting->EndSession(); });
+    // End of card lighting.
     dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), prompts_, loop, ui::SystemClock(),
                                                      application.settings(), std::move(hooks));
     // Settings file: loads and saves now share the window's hardware lock.
@@ -140,8 +154,9 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     controller->OnInitDialog(application.startupMode());
     // Monitoring: the sampling loop starts with the window's timers.
     monitor::SampleHooks sampleHooks;
-    sampleHooks.sampled = [&mainView] {
+    sampleHooks.sampled = [&mainView, &lighting, controller] {
         if (mainView) mainView->SampleTaken();
+        lighting->FollowReadings(*controller);  // card lighting
     };
     sampleHooks.showAlarm = [&hostView](monitor::CIndicateInstDialog& window) {
         AlarmWindow::ShowModal(window, hostView);
@@ -175,6 +190,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     sampler.reset();  // monitoring: after the window that shows its curve, before the controller
     profileSlots.reset();                // settings file
     userSettings.AttachDialog(nullptr);  // settings file
+    lighting.reset();  // card lighting: its thread ends before the GPU layer goes
     dialog.reset();
     Skin::Instance().ReleaseImages();
     return status;
