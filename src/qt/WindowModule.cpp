@@ -110,10 +110,8 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
         if (profileSlots) profileSlots->ResetLooks();
     };
     // End of settings file.
-    // Card lighting: the lighting page's apply, and the first step of reset.
-    hooks.applyLighting = [&lighting, &dialog] {
-        if (lighting && dialog) lighting->ApplyChoice(lighting->page(), dialog->currentGpu(), dialog->syncAll());
-    };
+    // Card lighting: the first step of reset. (The lighting page has no controls yet, so its
+    // apply is left unbound rather than applying a choice nobody made.)
     hooks.restoreLighting = [&lighting, &dialog] {
         if (lighting && dialog) lighting->Reset(dialog->currentGpu());
     };
