@@ -6,10 +6,65 @@
 
 namespace vx::peripherals {
 
+LightingPageControls::LightingPageControls() {
+    for (ui::CCVSlider* slider : {&red, &green, &blue}) {
+        slider->SetRange(0, 255);
+        slider->SetPos(255);
+    }
+    for (ui::CCVSlider& speed : speeds) {
+        speed.SetRange(3, 10);
+        speed.SetPos(3);
+    }
+    Reset();
+}
+
+void LightingPageControls::SelectEffect(int32_t effectValue) {
+    for (std::size_t k = 0; k < effects.size(); ++k) effects[k].SetCheck(static_cast<int32_t>(k) == effectValue);
+}
+
+void LightingPageControls::SelectPreset(int32_t preset) {
+    for (std::size_t k = 0; k < presets.size(); ++k) presets[k].SetCheck(static_cast<int32_t>(k) == preset);
+}
+
+void LightingPageControls::Reset() {
+    SelectEffect(0);
+    SelectPreset(1);
+    for (ui::CCVSlider* slider : {&red, &green, &blue}) slider->SetPos(255);
+}
+
+void LightingPageControls::Show(const tuning::LightingValues& saved) {
+    SelectEffect(SelectorOfEffectValue(saved.mode) ? saved.mode : 0);
+    const LedColour colour{saved.red, saved.green, saved.blue};
+    int32_t preset = 0;
+    for (int32_t k = 1; k < static_cast<int32_t>(presets.size()) && preset == 0; ++k)
+        if (PresetColour(k) == colour) preset = k;
+    SelectPreset(preset);
+    if (preset == 0) {
+        red.SetPos(colour.red);
+        green.SetPos(colour.green);
+        blue.SetPos(colour.blue);
+    }
+    const uint8_t timers[] = {saved.timer1, saved.timer2, saved.timer3};
+    for (std::size_t k = 0; k < speeds.size(); ++k) speeds[k].SetPos(std::min<int32_t>(timers[k], 7) + 3);
+}
+
+LightingChoice LightingPageControls::Choice() const {
+    LightingChoice choice;
+    for (std::size_t k = 0; k < effects.size(); ++k)
+        if (effects[k].IsChecked()) choice.effectValue = static_cast<int32_t>(k);
+    for (std::size_t k = 0; k < presets.size(); ++k)
+        if (presets[k].IsChecked()) choice.preset = static_cast<int32_t>(k);
+    choice.custom = {static_cast<uint8_t>(red.GetPos()), static_cast<uint8_t>(green.GetPos()),
+                     static_cast<uint8_t>(blue.GetPos())};
+    for (std::size_t k = 0; k < speeds.size(); ++k) choice.speeds[k] = speeds[k].GetPos() - 3;
+    return choice;
+}
+
 LedLighting::LedLighting(GpuAccess& gpus, ui::IClock& clock, tuning::LightingValues& saved)
     : gpus_(gpus), saved_(saved), controller_(gpus), effects_(controller_, clock) {}
 
 int LedLighting::Startup(uint8_t startGpu) {
+    page_.Show(saved_);
     const int kind = controller_.ProbeAll(startGpu);
     if (kind != 0) RestoreLedEffect();
     return kind;
@@ -38,10 +93,8 @@ void LedLighting::ApplyChoice(const LightingChoice& choice, int currentGpu, bool
 }
 
 void LedLighting::Reset(int currentGpu) {
-    LightingChoice fresh;
-    fresh.speeds = page_.speeds;  // speeds are not part of the reset
-    page_ = fresh;
-    ApplyChoice(page_, currentGpu, false);
+    page_.Reset();
+    ApplyChoice(page_.Choice(), currentGpu, false);
 }
 
 void LedLighting::EndSession() {

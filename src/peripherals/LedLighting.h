@@ -4,6 +4,8 @@
 // when the session ends.
 #include "peripherals/LedEffects.h"
 #include "tuning/UserSettingsFile.h"
+#include "ui/CCVButton.h"
+#include "ui/CCVSlider.h"
 
 namespace vx::tuning { class CCorvaneHDDlg; }
 
@@ -20,6 +22,24 @@ struct LightingChoice {
     std::array<int32_t, 3> speeds{};  // speed indices 0 to 7: breathing, cycle breathing, cycle steps
 };
 
+/// The lighting page's controls: one button per effect and per colour preset (the chosen one
+/// checked), the custom colour's sliders and the three speeds in seconds (controls 1016-1018).
+struct LightingPageControls {
+    LightingPageControls();
+    std::array<ui::CCVButton, 8> effects;  // effect values 0 to 7
+    std::array<ui::CCVButton, 9> presets;  // 0 custom, 1 to 8
+    ui::CCVSlider red, green, blue;        // 0 to 255
+    std::array<ui::CCVSlider, 3> speeds;   // 3 to 10 s
+
+    void SelectEffect(int32_t effectValue);
+    void SelectPreset(int32_t preset);
+    /// Back to the first effect and preset, the sliders at 255; the speeds stay.
+    void Reset();
+    /// Shows a saved effect: its preset when one has its colour, else custom with the sliders.
+    void Show(const tuning::LightingValues& saved);
+    LightingChoice Choice() const;
+};
+
 class LedLighting {
 public:
     /// `saved` is the settings file's lighting block: restored at start, written by an apply.
@@ -31,6 +51,8 @@ public:
     void RestoreLedEffect();
     /// Stores `choice` and starts its effect on `currentGpu`, or on every GPU when `allGpus`.
     void ApplyChoice(const LightingChoice& choice, int currentGpu, bool allGpus);
+    /// The page's choice, on the current GPU or all of them.
+    void ApplyPage(int currentGpu, bool allGpus) { ApplyChoice(page_.Choice(), currentGpu, allGpus); }
     /// White, steady, on the current GPU; the page back to its first choice.
     void Reset(int currentGpu);
     /// Every GPU dark with the session-ending colour writes; no effect thread stays.
@@ -39,7 +61,7 @@ public:
     /// Takes the readings the temperature, load and fan effects follow (after each sample).
     void FollowReadings(const tuning::CCorvaneHDDlg& dialog);
 
-    LightingChoice& page() { return page_; }
+    LightingPageControls& page() { return page_; }
     LedController& controller() { return controller_; }
     LedEffects& effects() { return effects_; }
 
@@ -50,7 +72,7 @@ private:
     tuning::LightingValues& saved_;
     LedController controller_;
     LedEffects effects_;
-    LightingChoice page_;
+    LightingPageControls page_;
 };
 
 }  // namespace vx::peripherals

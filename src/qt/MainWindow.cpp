@@ -425,7 +425,10 @@ void MainWindow::Forward(const std::function<void()>& action) {
 
 void MainWindow::OnSliderValue(ui::CCVSlider& model, int value) {
     if (rendering_) return;
-    dialog_.OnSliderMoved(model, value);
+    if (IsLightingSlider(model))
+        model.SetPos(value);  // the lighting page's own; nothing else follows them
+    else
+        dialog_.OnSliderMoved(model, value);
     Render();
 }
 

@@ -18,6 +18,8 @@ class QVBoxLayout;
 namespace vx::monitor { class SampleLoop; }
 namespace vx::tuning { class ProfileSlots; }
 
+namespace vx::peripherals { class LedLighting; }
+
 namespace vx::qt {
 
 class ChartsHost;
@@ -60,6 +62,9 @@ public:
     void SampleTaken();
     /// Shows the ten profile slot buttons in the footer; `profileSlots` must outlive the window.
     void AttachProfileSlots(tuning::ProfileSlots& profileSlots);
+
+    /// Fills the lighting page with `lighting`'s controls; `lighting` must outlive the window.
+    void AttachLighting(peripherals::LedLighting& lighting);
 
     /// The first widget bound to a model (tests, screenshots).
     SkinnedSlider* SliderFor(const ui::CCVSlider& model) const;
@@ -119,6 +124,7 @@ private:
     void OnSliderValue(ui::CCVSlider& model, int value);
 
     bool Shows(Family family, const ui::CCVSlider* model) const;
+    bool IsLightingSlider(const ui::CCVSlider& model) const;
     void RenderInfo();
     void RenderMonitor();
 
@@ -138,6 +144,7 @@ private:
     ProfileSlotBar* slotBar_ = nullptr;
     monitor::SampleLoop* sampler_ = nullptr;
     bool rendering_ = false;
+    peripherals::LedLighting* lighting_ = nullptr;
 };
 
 }  // namespace vx::qt

@@ -110,8 +110,10 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
         if (profileSlots) profileSlots->ResetLooks();
     };
     // End of settings file.
-    // Card lighting: the first step of reset. (The lighting page has no controls yet, so its
-    // apply is left unbound rather than applying a choice nobody made.)
+    // Card lighting: the lighting page's apply, and the first step of reset.
+    hooks.applyLighting = [&lighting, &dialog] {
+        if (lighting && dialog) lighting->ApplyPage(dialog->currentGpu(), dialog->syncAll());
+    };
     hooks.restoreLighting = [&lighting, &dialog] {
         if (lighting && dialog) lighting->Reset(dialog->currentGpu());
     };
@@ -132,6 +134,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     auto* view = new MainWindow(*dialog, ReadGpuIdentities(*dialog), fonts);
     mainView = view;
     view->AttachProfileSlots(*profileSlots);
+    view->AttachLighting(*lighting);  // card lighting
     host->SetContent(view);
     tuning::CCorvaneHDDlg* controller = dialog.get();
     HostWindow* frame = host.get();

@@ -314,7 +314,13 @@ TEST_F(LedLightingFeatureTest, StartRestoresTheSavedEffectOnEveryGpuAfterTheStar
     for (const Case& c : cases) {
         StartFeature({{kLed1}, {kLed1}});
         saved = c.saved;
+        saved.timer2 = 4;
         EXPECT_EQ(lighting->Startup(0), 1);
+        const peripherals::LightingChoice shown = lighting->page().Choice();  // the page shows what runs
+        EXPECT_EQ(shown.effectValue, c.saved.mode < 8 ? c.saved.mode : 0);
+        EXPECT_EQ(shown.preset, 0);
+        EXPECT_EQ(shown.custom, (LedColour{10, 20, 30}));
+        EXPECT_EQ(shown.speeds, (std::array<int32_t, 3>{0, 4, 0}));
         for (std::size_t gpu : {0u, 1u}) EXPECT_EQ(Settled(gpu, 1).at(0), c.first) << int(c.saved.mode) << " GPU" << gpu;
         const std::vector<std::string> steps = Steps(kBus, 0x40);
         ASSERT_GE(steps.size(), 9u);
@@ -351,7 +357,25 @@ TEST_F(LedLightingFeatureTest, ApplyStoresTheChoiceAndResetGivesWhiteSteadyOnThe
     EXPECT_EQ(Settled(1, before1 + 1).back(), (LightingColour{255, 255, 255}));
     EXPECT_EQ(Colours(0x40, 0).size(), before0) << "only the current GPU";
     EXPECT_EQ(Saved(), (std::vector<int>{0, 255, 255, 255, 0, 0, 0}));
-    EXPECT_EQ(lighting->page().preset, 1);
+
+    saved.red = 255, saved.green = 49, saved.blue = 0;
+    lighting->page().Show(saved);
+    EXPECT_EQ(lighting->page().Choice().preset, 3) << "a saved preset colour shows as its preset";
+
+    // The page: custom colour from the sliders, speeds in seconds; reset keeps the speeds.
+    peripherals::LightingPageControls& page = lighting->page();
+    page.SelectEffect(2);
+    page.SelectPreset(0);
+    page.red.SetPos(300);
+    page.green.SetPos(7);
+    page.speeds[1].SetPos(10);
+    lighting->ApplyPage(0, false);
+    lighting->effects().Stop();
+    EXPECT_EQ(Saved(), (std::vector<int>{2, 255, 7, 255, 0, 7, 0}));
+    lighting->Reset(0);
+    lighting->effects().Stop();
+    EXPECT_EQ(Saved(), (std::vector<int>{0, 255, 255, 255, 0, 7, 0}));
+    EXPECT_TRUE(page.effects[0].IsChecked() && page.presets[1].IsChecked() && !page.presets[0].IsChecked());
 }
 
 TEST_F(LedLightingFeatureTest, SessionEndDarkensEveryGpuWithTheEndingFrameAndLeavesNoThread) {
