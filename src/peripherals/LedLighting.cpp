@@ -64,9 +64,10 @@ LedLighting::LedLighting(GpuAccess& gpus, ui::IClock& clock, tuning::LightingVal
     : gpus_(gpus), saved_(saved), controller_(gpus), effects_(controller_, clock) {}
 
 int LedLighting::Startup(uint8_t startGpu) {
-    page_.Show(saved_);
+    if (saved_.saved) page_.Show(saved_);
     const int kind = controller_.ProbeAll(startGpu);
-    if (kind != 0) RestoreLedEffect();
+    // Without a saved effect the card keeps whatever it shows: the defaults would turn it black.
+    if (kind != 0 && saved_.saved) RestoreLedEffect();
     return kind;
 }
 
@@ -82,6 +83,7 @@ void LedLighting::ApplyChoice(const LightingChoice& choice, int currentGpu, bool
     const LedColour colour = PresetColour(choice.preset).value_or(choice.custom);
     std::array<int32_t, 3> speeds{};
     for (std::size_t k = 0; k < speeds.size(); ++k) speeds[k] = std::clamp(choice.speeds[k], 0, 7);
+    saved_.saved = true;
     saved_.mode = static_cast<uint8_t>(SelectorOfEffectValue(choice.effectValue) ? choice.effectValue : 0);
     saved_.red = colour.red;
     saved_.green = colour.green;

@@ -45,7 +45,8 @@ public:
     /// `saved` is the settings file's lighting block: restored at start, written by an apply.
     LedLighting(GpuAccess& gpus, ui::IClock& clock, tuning::LightingValues& saved);
 
-    /// Probes every GPU and, when a controller answers on `startGpu`, restores the saved effect.
+    /// Probes every GPU and, when a controller answers on `startGpu` and an effect was saved,
+    /// restores it.
     int Startup(uint8_t startGpu);
     /// Start-up commands to every GPU and the saved effect on all of them.
     void RestoreLedEffect();

@@ -420,6 +420,7 @@ SkinnedButton* MainWindow::BindToggle(ui::CCVButton& model, Family family, const
 
 void MainWindow::Forward(const std::function<void()>& action) {
     action();
+    NoticePageChange();
     Render();
 }
 

@@ -18,7 +18,10 @@ class QVBoxLayout;
 namespace vx::monitor { class SampleLoop; }
 namespace vx::tuning { class ProfileSlots; }
 
-namespace vx::peripherals { class LedLighting; }
+namespace vx::peripherals {
+class KeyboardCompanion;
+class LedLighting;
+}  // namespace vx::peripherals
 
 namespace vx::qt {
 
@@ -65,6 +68,9 @@ public:
 
     /// Fills the lighting page with `lighting`'s controls; `lighting` must outlive the window.
     void AttachLighting(peripherals::LedLighting& lighting);
+    /// Adds the keyboard's two controls to the lighting page, shown while the keyboard is
+    /// attached; `keyboard` must outlive the window. Call after AttachLighting.
+    void AttachKeyboard(peripherals::KeyboardCompanion& keyboard);
 
     /// The first widget bound to a model (tests, screenshots).
     SkinnedSlider* SliderFor(const ui::CCVSlider& model) const;
@@ -125,6 +131,8 @@ private:
 
     bool Shows(Family family, const ui::CCVSlider* model) const;
     bool IsLightingSlider(const ui::CCVSlider& model) const;
+    /// The keyboard controls look for the keyboard whenever the lighting page is shown.
+    void NoticePageChange();
     void RenderInfo();
     void RenderMonitor();
 
@@ -145,6 +153,9 @@ private:
     monitor::SampleLoop* sampler_ = nullptr;
     bool rendering_ = false;
     peripherals::LedLighting* lighting_ = nullptr;
+    QVBoxLayout* lightingRows_ = nullptr;
+    peripherals::KeyboardCompanion* keyboard_ = nullptr;
+    int32_t shownPage_ = -1;  // the page the keyboard controls were last checked for
 };
 
 }  // namespace vx::qt

@@ -2,6 +2,7 @@
 // sliders and the three speeds.
 #include "qt/MainWindow.h"
 
+#include "peripherals/KeyboardCompanion.h"
 #include "peripherals/LedLighting.h"
 #include "qt/SkinnedButton.h"
 
@@ -20,6 +21,7 @@ void MainWindow::AttachLighting(peripherals::LedLighting& lighting) {
     lighting_ = &lighting;
     peripherals::LightingPageControls& page = lighting.page();
     auto* rows = new QVBoxLayout(section->second);
+    lightingRows_ = rows;
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(8);
 
@@ -60,6 +62,28 @@ void MainWindow::AttachLighting(peripherals::LedLighting& lighting) {
     AddSliderRow(rows, page.speeds[1], "Cycle breathing period (s)", -1, Family::Any, "ledCycleBreathPeriod");
     AddSliderRow(rows, page.speeds[2], "Cycle step period (s)", -1, Family::Any, "ledCycleStepPeriod");
     Render();
+}
+
+void MainWindow::AttachKeyboard(peripherals::KeyboardCompanion& keyboard) {
+    if (keyboard_ || !lightingRows_) return;
+    keyboard_ = &keyboard;
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    keyboard.syncToggle.SetTooltip("Keyboard lighting sync");
+    row->addWidget(BindToggle(keyboard.syncToggle, Family::Any, "keyboardSync", [&keyboard] { keyboard.ToggleKeyboardSync(); }));
+    keyboard.launch.SetCaption("Keyboard");
+    row->addWidget(Bind(keyboard.launch, Style::Caption, "chip", Family::Any, "keyboardLaunch",
+                        [&keyboard] { keyboard.LaunchCompanion(); }));
+    row->addStretch(1);
+    lightingRows_->addLayout(row);
+    NoticePageChange();
+    Render();
+}
+
+void MainWindow::NoticePageChange() {
+    if (!keyboard_ || dialog_.activePage() == shownPage_) return;
+    shownPage_ = dialog_.activePage();
+    keyboard_->OnPageShown(shownPage_ == tuning::kPageLighting);
 }
 
 bool MainWindow::IsLightingSlider(const ui::CCVSlider& model) const {

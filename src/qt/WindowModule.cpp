@@ -2,11 +2,13 @@
 #include <QApplication>
 #include <QPointer>
 #include <QSessionManager>  // card lighting: the session end
+#include <QSocketNotifier>  // keyboard companion: plug events
 
 #include <optional>
 
 #include "app/CCorvaneHDApp.h"
 #include "monitor/SampleLoop.h"  // monitoring
+#include "peripherals/KeyboardCompanion.h"  // keyboard companion
 #include "peripherals/LedLighting.h"  // card lighting
 #include "platform/PlatformServices.h"
 #include "qt/AdvanceWindow.h"  // advanced control window
@@ -70,6 +72,41 @@ private:
     std::optional<QtFontRegistry> fontRegistry_;
 };
 
+// Keyboard companion: the seams it runs over and the plug events, read on this thread.
+struct KeyboardHost {
+    std::unique_ptr<platform::DeviceList> devices = platform::MakeSysfsDeviceList();
+    std::unique_ptr<platform::ProcessLauncher> launcher = platform::ProcessLauncher::Make();
+    std::unique_ptr<peripherals::KeyboardBacklight> backlight;
+    std::unique_ptr<peripherals::KeyboardCompanion> companion;
+    std::unique_ptr<platform::UsbHotplugMonitor> monitor = platform::UsbHotplugMonitor::Open();
+    std::unique_ptr<QSocketNotifier> notifier;
+
+    void Start(peripherals::LedLighting& lighting, ui::IPrompts& prompts, const std::filesystem::path& programFolder,
+               std::function<void()> changed, std::function<bool()> onLightingPage) {
+        // A failing vendor library is told once, on the interface thread.
+        backlight = std::make_unique<peripherals::KeyboardBacklight>(programFolder, [&prompts](const std::string& text) {
+            QMetaObject::invokeMethod(qApp, [&prompts, text] {
+                prompts.MessageBox(text, "", ui::BoxIcon::Warning, ui::BoxButtons::Ok);
+            }, Qt::QueuedConnection);
+        });
+        companion = std::make_unique<peripherals::KeyboardCompanion>(*devices, *launcher, prompts, lighting.effects(),
+                                                                     *backlight, programFolder);
+        if (!monitor) return;
+        notifier = std::make_unique<QSocketNotifier>(monitor->fd(), QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(), [this, changed, onLightingPage] {
+            if (std::optional<platform::UsbEvent> event = monitor->Receive()) {
+                companion->OnDeviceChange(*event, onLightingPage());
+                changed();
+            }
+        });
+    }
+    void Stop() {
+        notifier.reset();
+        if (companion) companion->CloseCompanion();
+        companion.reset();
+    }
+};
+
 int QtWindowFrontEnd::Run(const WindowSession& session) {
     app::CCorvaneHDApp& application = session.application;
     platform::PlatformServices& services = session.services;
@@ -86,6 +123,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     QtFileOpener fileOpener;                                     // history charts
     std::unique_ptr<ChartsHost> charts;                          // history charts
     std::unique_ptr<peripherals::LedLighting> lighting;          // card lighting
+    KeyboardHost keyboard;                                       // keyboard companion
     Skin::Instance().SetDirectory(session.skinDir);
     tuning::MainDialogHooks hooks;
     hooks.modelChanged = [&mainView] {
@@ -135,6 +173,12 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     mainView = view;
     view->AttachProfileSlots(*profileSlots);
     view->AttachLighting(*lighting);  // card lighting
+    // Keyboard companion: its controls on the lighting page, plug events, closed at exit.
+    keyboard.Start(*lighting, prompts_, session.dataDir, [&mainView] {
+        if (mainView) mainView->ModelChanged();
+    }, [&dialog] { return dialog && dialog->activePage() == tuning::kPageLighting; });
+    view->AttachKeyboard(*keyboard.companion);
+    // End of keyboard companion.
     host->SetContent(view);
     tuning::CCorvaneHDDlg* controller = dialog.get();
     HostWindow* frame = host.get();
@@ -191,6 +235,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     sampler.reset();  // monitoring: after the window that shows its curve, before the controller
     profileSlots.reset();                // settings file
     userSettings.AttachDialog(nullptr);  // settings file
+    keyboard.Stop();   // keyboard companion: the program it started ends with this one
     lighting.reset();  // card lighting: its thread ends before the GPU layer goes
     dialog.reset();
     Skin::Instance().ReleaseImages();

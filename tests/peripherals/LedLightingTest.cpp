@@ -315,6 +315,7 @@ TEST_F(LedLightingFeatureTest, StartRestoresTheSavedEffectOnEveryGpuAfterTheStar
         StartFeature({{kLed1}, {kLed1}});
         saved = c.saved;
         saved.timer2 = 4;
+        saved.saved = true;
         EXPECT_EQ(lighting->Startup(0), 1);
         const peripherals::LightingChoice shown = lighting->page().Choice();  // the page shows what runs
         EXPECT_EQ(shown.effectValue, c.saved.mode < 8 ? c.saved.mode : 0);
@@ -329,7 +330,11 @@ TEST_F(LedLightingFeatureTest, StartRestoresTheSavedEffectOnEveryGpuAfterTheStar
                                             "W 00=10", "W FF=00", "W 01=01"}))
             << "two probes, the start commands of each GPU, then colours";
     }
+    StartFeature({{kLed1}, {kLed1}});
+    EXPECT_EQ(lighting->Startup(0), 1);
+    EXPECT_TRUE(Colours(0x40).empty() && Colours(0x40, 1).empty()) << "nothing saved: the lights are left alone";
     StartFeature({{}, {}});
+    saved.saved = true;
     EXPECT_EQ(lighting->Startup(0), 0);
     EXPECT_THAT(Steps(kBus, 0x40), Each(std::string("W 00=10"))) << "only the probes: nothing to restore";
 }
