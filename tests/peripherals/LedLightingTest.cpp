@@ -52,6 +52,7 @@ public:
 class LedLightingTest : public I2cGpus {
 protected:
     void StartWith(std::vector<std::vector<sim::I2cDeviceConfig>> boards) {
+        effects.reset();  // a running effect ends before the GPUs it writes to go
         std::vector<sim::GpuModel> models;
         for (auto& devices : boards) models.push_back(GpuWith(0x1B82, std::move(devices)));
         ASSERT_EQ(StartAndInitialize(RigOf(std::move(models))), 0);
@@ -286,6 +287,7 @@ TEST_F(LedLightingTest, AFailedWriteIsSkippedAndTheEffectGoesOn) {
 class LedLightingFeatureTest : public LedLightingTest {
 protected:
     void StartFeature(std::vector<std::vector<sim::I2cDeviceConfig>> boards) {
+        lighting.reset();  // its thread ends before the GPUs it writes to go
         StartWith(std::move(boards));
         effects.reset();
         lighting = std::make_unique<peripherals::LedLighting>(*gpus, effectClock, saved);
@@ -331,7 +333,9 @@ TEST_F(LedLightingFeatureTest, StartRestoresTheSavedEffectOnEveryGpuAfterTheStar
             << "two probes, the start commands of each GPU, then colours";
     }
     StartFeature({{kLed1}, {kLed1}});
+    saved = {};
     EXPECT_EQ(lighting->Startup(0), 1);
+    EXPECT_FALSE(lighting->effects().running());
     EXPECT_TRUE(Colours(0x40).empty() && Colours(0x40, 1).empty()) << "nothing saved: the lights are left alone";
     StartFeature({{}, {}});
     saved.saved = true;
