@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -260,15 +261,20 @@ TEST_F(LedLightingTest, SteadyWritesOnceAndANewEffectReplacesTheOldOneWhole) {
     Run(peripherals::kLedBreathing, {255, 0, 0});
     ASSERT_TRUE(WaitFor([&] { return Colours(0x40).size() >= 10; }));
     Run(peripherals::kLedSteady, {0, 255, 0});  // the breathing thread has ended when this returns
-    const std::size_t switched = Colours(0x40).size();
-    ASSERT_TRUE(WaitFor([&] { return Colours(0x40).size() > switched; }));
+    const LightingColour green{0, 255, 0};
+    const auto greens = [&] {
+        const std::vector<LightingColour> colours = Colours(0x40);
+        return std::count(colours.begin(), colours.end(), green);
+    };
+    ASSERT_TRUE(WaitFor([&] { return greens() == 1; }));
     effects->NotifyResume();
-    ASSERT_TRUE(WaitFor([&] { return Colours(0x40).size() > switched + 1; }));
+    ASSERT_TRUE(WaitFor([&] { return greens() == 2; }));
     Run(peripherals::kLedOff, {0, 255, 0});
     ASSERT_TRUE(WaitFor([&] { return !effects->running(); }));
     const std::vector<LightingColour> colours = Colours(0x40);
-    EXPECT_THAT(std::vector<LightingColour>(colours.begin() + switched, colours.end()),
-                ElementsAre(LightingColour{0, 255, 0}, LightingColour{0, 255, 0}, LightingColour{0, 0, 0}))
+    const auto switched = std::find(colours.begin(), colours.end(), green);
+    EXPECT_THAT(std::vector<LightingColour>(switched, colours.end()),
+                ElementsAre(green, green, LightingColour{0, 0, 0}))
         << "one steady write, one more after the resume, black once for off";
 }
 
