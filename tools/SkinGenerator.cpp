@@ -1,6 +1,7 @@
 // Draws the main window's skin: every image at 1x and 2x ("name.png", "name@2x.png"), from
 // shapes only (no fonts, no third-party art), so the output is the same on every machine.
 // Built on request: cmake --build <build> --target skin-images (writes assets/skin/).
+#include <QConicalGradient>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -138,6 +139,25 @@ void Chip(QPainter& p, QSizeF s, State state) {
         Rounded(p, r, 5, QColor(0x2a, 0x30, 0x3a), QColor(0x21, 0x26, 0x2e), kEdge);
         break;
     }
+}
+
+// A lighting preset: its colour in a rounded tile; preset 0 (custom) shows a colour wheel.
+void Swatch(QPainter& p, QSizeF s, int preset, State state) {
+    const QColor colours[] = {QColor(), QColor(255, 255, 255), QColor(255, 0, 0), QColor(255, 49, 0), QColor(255, 200, 0),
+                              QColor(0, 255, 0),   QColor(0, 0, 255),     QColor(254, 27, 46), QColor(128, 0, 128)};
+    const QRectF outer(QPointF(1, 1), s - QSizeF(2, 2));
+    const QColor ring = state == State::Checked ? kAccent : state == State::Hover ? kAccent.darker(140) : kEdge;
+    Rounded(p, outer, 6, kSurfaceHi, kSurface, ring, state == State::Checked ? 2.5 : 1.2);
+    const QRectF inner = outer.adjusted(5, 5, -5, -5);
+    p.setPen(Qt::NoPen);
+    if (preset == 0) {
+        QConicalGradient wheel(inner.center(), 90);
+        for (int k = 0; k <= 6; ++k) wheel.setColorAt(k / 6.0, QColor::fromHsv((k * 60) % 360, 230, 255));
+        p.setBrush(wheel);
+    } else {
+        p.setBrush(colours[preset]);
+    }
+    p.drawRoundedRect(inner, 3.5, 3.5);
 }
 
 // ---- page icons --------------------------------------------------------------------------
@@ -522,6 +542,11 @@ int main(int argc, char** argv) {
             Save(QString("oneclick_%1%2").arg(mode).arg(Suffix(st)), {150, 96},
                  [mode, st](QPainter& p, QSizeF s) { OneClickCard(p, s, mode, st); });
 
+    for (int preset = 0; preset <= 8; ++preset)
+        for (State st : {State::Normal, State::Hover, State::Checked})
+            Save(QString("swatch_%1%2").arg(preset).arg(Suffix(st)), {36, 36},
+                 [preset, st](QPainter& p, QSizeF s) { Swatch(p, s, preset, st); });
+
     struct Toggle {
         int id;
         std::function<void(QPainter&, QSizeF, bool hover)> draw;
@@ -539,6 +564,8 @@ int main(int argc, char** argv) {
         {353, [](QPainter& p, QSizeF s, bool h) { Switch(p, s, false, false, h); }},
         {436, [](QPainter& p, QSizeF s, bool h) { Switch(p, s, false, false, h); }},
         {437, [](QPainter& p, QSizeF s, bool h) { Switch(p, s, true, false, h); }},
+        {548, [](QPainter& p, QSizeF s, bool h) { Switch(p, s, false, false, h); }},
+        {550, [](QPainter& p, QSizeF s, bool h) { Switch(p, s, true, false, h); }},
         {555, [](QPainter& p, QSizeF s, bool h) { Switch(p, s, false, false, h); }},
         {556, [](QPainter& p, QSizeF s, bool h) { Switch(p, s, true, true, h); }},
     };

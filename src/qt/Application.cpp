@@ -13,6 +13,7 @@
 #include "app/GpuSummary.h"
 #include "monitor/SampleLine.h"  // monitoring
 #include "monitor/SampleLoop.h"  // monitoring
+#include "peripherals/LedLighting.h"  // card lighting
 #include "platform/InstanceRequests.h"  // advanced control window
 #include "platform/PlatformServices.h"
 #include "platform/TerminationSignals.h"
@@ -192,8 +193,15 @@ int RunApplication(int argc, char** argv) {
     auto dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), consolePrompts, loop, ui::SystemClock(),
                                                           application.settings(), tuning::MainDialogHooks{});
     dialog->OnInitDialog(application.startupMode());
+    // Card lighting: the saved effect goes on without a window too.
+    auto lighting = std::make_unique<peripherals::LedLighting>(application.gpu(), ui::SystemClock(),
+                                                                userSettings.kept.lighting);
+    lighting->Startup(0);
     monitor::SampleHooks sampleHooks;
-    sampleHooks.sampled = [controller = dialog.get()] { PrintSampleLines(*controller); };
+    sampleHooks.sampled = [controller = dialog.get(), lights = lighting.get()] {
+        PrintSampleLines(*controller);
+        lights->FollowReadings(*controller);  // card lighting
+    };
     auto sampler = std::make_unique<monitor::SampleLoop>(*dialog, application.settings(), *services.settingsStore,
                                                          *services.systemActions, ui::SystemClock(),
                                                          std::move(sampleHooks));
@@ -205,6 +213,7 @@ int RunApplication(int argc, char** argv) {
     const int status = qapp->exec();
     sampler->Stop();  // monitoring
     sampler.reset();  // monitoring: before the controller it samples through
+    lighting.reset();  // card lighting: its thread ends before the GPU layer goes
     dialog.reset();
     application.gpu().ReleaseHandles();
     std::printf("Stopped.\n");

@@ -420,12 +420,16 @@ SkinnedButton* MainWindow::BindToggle(ui::CCVButton& model, Family family, const
 
 void MainWindow::Forward(const std::function<void()>& action) {
     action();
+    NoticePageChange();
     Render();
 }
 
 void MainWindow::OnSliderValue(ui::CCVSlider& model, int value) {
     if (rendering_) return;
-    dialog_.OnSliderMoved(model, value);
+    if (IsLightingSlider(model))
+        model.SetPos(value);  // the lighting page's own; nothing else follows them
+    else
+        dialog_.OnSliderMoved(model, value);
     Render();
 }
 

@@ -18,6 +18,11 @@ class QVBoxLayout;
 namespace vx::monitor { class SampleLoop; }
 namespace vx::tuning { class ProfileSlots; }
 
+namespace vx::peripherals {
+class KeyboardCompanion;
+class LedLighting;
+}  // namespace vx::peripherals
+
 namespace vx::qt {
 
 class ChartsHost;
@@ -60,6 +65,12 @@ public:
     void SampleTaken();
     /// Shows the ten profile slot buttons in the footer; `profileSlots` must outlive the window.
     void AttachProfileSlots(tuning::ProfileSlots& profileSlots);
+
+    /// Fills the lighting page with `lighting`'s controls; `lighting` must outlive the window.
+    void AttachLighting(peripherals::LedLighting& lighting);
+    /// Adds the keyboard's two controls to the lighting page, shown while the keyboard is
+    /// attached; `keyboard` must outlive the window. Call after AttachLighting.
+    void AttachKeyboard(peripherals::KeyboardCompanion& keyboard);
 
     /// The first widget bound to a model (tests, screenshots).
     SkinnedSlider* SliderFor(const ui::CCVSlider& model) const;
@@ -119,6 +130,9 @@ private:
     void OnSliderValue(ui::CCVSlider& model, int value);
 
     bool Shows(Family family, const ui::CCVSlider* model) const;
+    bool IsLightingSlider(const ui::CCVSlider& model) const;
+    /// The keyboard controls look for the keyboard whenever the lighting page is shown.
+    void NoticePageChange();
     void RenderInfo();
     void RenderMonitor();
 
@@ -138,6 +152,10 @@ private:
     ProfileSlotBar* slotBar_ = nullptr;
     monitor::SampleLoop* sampler_ = nullptr;
     bool rendering_ = false;
+    peripherals::LedLighting* lighting_ = nullptr;
+    QVBoxLayout* lightingRows_ = nullptr;
+    peripherals::KeyboardCompanion* keyboard_ = nullptr;
+    int32_t shownPage_ = -1;  // the page the keyboard controls were last checked for
 };
 
 }  // namespace vx::qt

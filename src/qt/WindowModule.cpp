@@ -1,11 +1,15 @@
 // The window module: Qt Widgets and Gui, loaded by a windowed start only.
 #include <QApplication>
 #include <QPointer>
+#include <QSessionManager>  // card lighting: the session end
+#include <QSocketNotifier>  // keyboard companion: plug events
 
 #include <optional>
 
 #include "app/CCorvaneHDApp.h"
 #include "monitor/SampleLoop.h"  // monitoring
+#include "peripherals/KeyboardCompanion.h"  // keyboard companion
+#include "peripherals/LedLighting.h"  // card lighting
 #include "platform/PlatformServices.h"
 #include "qt/AdvanceWindow.h"  // advanced control window
 #include "qt/AlarmWindow.h"    // monitoring
@@ -68,6 +72,41 @@ private:
     std::optional<QtFontRegistry> fontRegistry_;
 };
 
+// Keyboard companion: the seams it runs over and the plug events, read on this thread.
+struct KeyboardHost {
+    std::unique_ptr<platform::DeviceList> devices = platform::MakeSysfsDeviceList();
+    std::unique_ptr<platform::ProcessLauncher> launcher = platform::ProcessLauncher::Make();
+    std::unique_ptr<peripherals::KeyboardBacklight> backlight;
+    std::unique_ptr<peripherals::KeyboardCompanion> companion;
+    std::unique_ptr<platform::UsbHotplugMonitor> monitor = platform::UsbHotplugMonitor::Open();
+    std::unique_ptr<QSocketNotifier> notifier;
+
+    void Start(peripherals::LedLighting& lighting, ui::IPrompts& prompts, const std::filesystem::path& programFolder,
+               std::function<void()> changed, std::function<bool()> onLightingPage) {
+        // A failing vendor library is told once, on the interface thread.
+        backlight = std::make_unique<peripherals::KeyboardBacklight>(programFolder, [&prompts](const std::string& text) {
+            QMetaObject::invokeMethod(qApp, [&prompts, text] {
+                prompts.MessageBox(text, "", ui::BoxIcon::Warning, ui::BoxButtons::Ok);
+            }, Qt::QueuedConnection);
+        });
+        companion = std::make_unique<peripherals::KeyboardCompanion>(*devices, *launcher, prompts, lighting.effects(),
+                                                                     *backlight, programFolder);
+        if (!monitor) return;
+        notifier = std::make_unique<QSocketNotifier>(monitor->fd(), QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(), [this, changed, onLightingPage] {
+            if (std::optional<platform::UsbEvent> event = monitor->Receive()) {
+                companion->OnDeviceChange(*event, onLightingPage());
+                changed();
+            }
+        });
+    }
+    void Stop() {
+        notifier.reset();
+        if (companion) companion->CloseCompanion();
+        companion.reset();
+    }
+};
+
 int QtWindowFrontEnd::Run(const WindowSession& session) {
     app::CCorvaneHDApp& application = session.application;
     platform::PlatformServices& services = session.services;
@@ -83,6 +122,8 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     DisplayBellActions desktopActions(*services.systemActions);  // monitoring: the alarm's beep with a window
     QtFileOpener fileOpener;                                     // history charts
     std::unique_ptr<ChartsHost> charts;                          // history charts
+    std::unique_ptr<peripherals::LedLighting> lighting;          // card lighting
+    KeyboardHost keyboard;                                       // keyboard companion
     Skin::Instance().SetDirectory(session.skinDir);
     tuning::MainDialogHooks hooks;
     hooks.modelChanged = [&mainView] {
@@ -107,6 +148,17 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
         if (profileSlots) profileSlots->ResetLooks();
     };
     // End of settings file.
+    // Card lighting: the lighting page's apply, and the first step of reset.
+    hooks.applyLighting = [&lighting, &dialog] {
+        if (lighting && dialog) lighting->ApplyPage(dialog->currentGpu(), dialog->syncAll());
+    };
+    hooks.restoreLighting = [&lighting, &dialog] {
+        if (lighting && dialog) lighting->Reset(dialog->currentGpu());
+    };
+    lighting = std::make_unique<peripherals::LedLighting>(application.gpu(), ui::SystemClock(), userSettings.kept.lighting);
+    lighting->Startup(0);
+    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, qGuiApp, [&lighting] { lighting->EndSession(); });
+    // End of card lighting.
     dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), prompts_, loop, ui::SystemClock(),
                                                      application.settings(), std::move(hooks));
     // Settings file: loads and saves now share the window's hardware lock.
@@ -120,6 +172,13 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     auto* view = new MainWindow(*dialog, ReadGpuIdentities(*dialog), fonts);
     mainView = view;
     view->AttachProfileSlots(*profileSlots);
+    view->AttachLighting(*lighting);  // card lighting
+    // Keyboard companion: its controls on the lighting page, plug events, closed at exit.
+    keyboard.Start(*lighting, prompts_, session.dataDir, [&mainView] {
+        if (mainView) mainView->ModelChanged();
+    }, [&dialog] { return dialog && dialog->activePage() == tuning::kPageLighting; });
+    view->AttachKeyboard(*keyboard.companion);
+    // End of keyboard companion.
     host->SetContent(view);
     tuning::CCorvaneHDDlg* controller = dialog.get();
     HostWindow* frame = host.get();
@@ -140,8 +199,9 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     controller->OnInitDialog(application.startupMode());
     // Monitoring: the sampling loop starts with the window's timers.
     monitor::SampleHooks sampleHooks;
-    sampleHooks.sampled = [&mainView] {
+    sampleHooks.sampled = [&mainView, &lighting, controller] {
         if (mainView) mainView->SampleTaken();
+        lighting->FollowReadings(*controller);  // card lighting
     };
     sampleHooks.showAlarm = [&hostView](monitor::CIndicateInstDialog& window) {
         AlarmWindow::ShowModal(window, hostView);
@@ -176,6 +236,8 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     sampler.reset();  // monitoring: after the window that shows its curve, before the controller
     profileSlots.reset();                // settings file
     userSettings.AttachDialog(nullptr);  // settings file
+    keyboard.Stop();   // keyboard companion: the program it started ends with this one
+    lighting.reset();  // card lighting: its thread ends before the GPU layer goes
     dialog.reset();
     Skin::Instance().ReleaseImages();
     return status;

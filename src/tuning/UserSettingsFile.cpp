@@ -355,7 +355,8 @@ void UserSettingsFile::ApplySection(const CIni& ini, uint8_t g, const std::strin
     const bool hasMemoryVf = read("MemVF", memoryVf);
     const bool hasPercent = read("PercentOV", percent);
     std::array<int32_t, 7> lighting{};
-    for (std::size_t k = 0; k < lighting.size(); ++k) read(kLightingKeys[k], lighting[k]);
+    bool hasLighting = false;
+    for (std::size_t k = 0; k < lighting.size(); ++k) hasLighting = read(kLightingKeys[k], lighting[k]) || hasLighting;
     lastLoaded_ = last;
     lastVoltageGpu_ = present[kLastOverVoltage] ? g : -1;
     for (std::size_t k = 0; k < kept.psmi.size(); ++k) read(kPsmiKeys[k], kept.psmi[k]);
@@ -393,7 +394,7 @@ void UserSettingsFile::ApplySection(const CIni& ini, uint8_t g, const std::strin
 
     // 6. Lighting: kept; the lighting feature sends it to the card.
     kept.lighting = {LowByte(lighting[0]), LowByte(lighting[1]), LowByte(lighting[2]), LowByte(lighting[3]),
-                     LowByte(lighting[4]), LowByte(lighting[5]), LowByte(lighting[6])};
+                     LowByte(lighting[4]), LowByte(lighting[5]), LowByte(lighting[6]), hasLighting};
 
     // 7. The LCD module's state.
     LcmValues& lcm = kept.lcm;

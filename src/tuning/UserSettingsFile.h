@@ -52,6 +52,7 @@ struct LoadedGpuSettings {
 /// Lighting mode, colour and timers, one byte each; sent to the card by the lighting feature.
 struct LightingValues {
     uint8_t mode = 0, red = 0, green = 0, blue = 0, timer1 = 0, timer2 = 0, timer3 = 0;
+    bool saved = false;  // a file carried them, or the user applied them: restored at start
 };
 
 /// The LCD module's state; shown by the module feature.

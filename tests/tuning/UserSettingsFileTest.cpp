@@ -153,6 +153,11 @@ TEST_F(UserSettingsFileTest, HandWrittenFilesAreReadAsTheFormatAllows) {
     WriteSettings("lower.txt", "[gpu1]\r\nid=1B82\r\nfanworkmode=2\r\nfanspeed=70\r\n");
     EXPECT_EQ(file->LoadUserSettings("lower.txt"), 1);
     EXPECT_EQ(FanLevel(0), 70);
+    EXPECT_FALSE(file->kept.lighting.saved) << "no lighting keys: nothing to restore at start";
+    WriteSettings("led.txt", "[Gpu1]\r\nId=1b82\r\nLEDMODE=1\r\nLED_R_CR=255\r\nLED_B_CR=128\r\n");
+    EXPECT_EQ(file->LoadUserSettings("led.txt"), 1);
+    const tuning::LightingValues& led = file->kept.lighting;
+    EXPECT_TRUE(led.saved && led.mode == 1 && led.red == 255 && led.green == 0 && led.blue == 128);
 
     // The last line without CR LF is not read: no speed, so the fan keeps its level.
     WriteSettings("cut.txt", "[Gpu1]\r\nId=1b82\r\nFanWorkMode=2\r\nFanSpeed=80");
