@@ -1,6 +1,6 @@
 #include "maintenance/VersionFile.h"
 
-#include "tuning/CIni.h"
+#include "platform/CIni.h"
 
 #include <algorithm>
 #include <cctype>
