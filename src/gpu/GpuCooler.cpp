@@ -364,7 +364,11 @@ void GpuAccess::SetBiosTagText(uint8_t gpu, std::string tag) {
 
 int32_t GpuAccess::ProbeFanController(uint8_t gpu) {
     if (!InRange(gpu)) return -5;
-    if (!records_[gpu].IsCardDevicePresent(kFanMcu)) return -104;
+    const GpuRecord& record = records_[gpu];
+    // Only where the microcontroller reads the fan: on kind 3 a level is an RPM target.
+    const bool readsFan =
+        record.fanAccessKind == kFanDriverWithTachMcu || record.fanAccessKind == kFanDriverWithMcuWrites;
+    if (!record.IsCardDevicePresent(kFanMcu) || !readsFan) return nvapi::NOT_SUPPORTED;
     int32_t mode = 0;
     if (int32_t status = GetFanMode(gpu, mode); status != nvapi::OK) return status;
     CheckFanTach(gpu);

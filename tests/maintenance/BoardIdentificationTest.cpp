@@ -110,12 +110,16 @@ TEST_F(BoardIdentificationTest, SeveralGpusReadNoImage) {
     }
 }
 
-TEST_F(BoardIdentificationTest, ACardWithoutControllerOrImageIsLeftAlone) {
-    sim::GpuModel plain = gputest::Gpu(0x1B82);
-    Identify({plain});
-    EXPECT_EQ(gpus->biosTagText(0), "");
-    EXPECT_EQ(gpus->fanAccessKind(0), kFanDriverCooler);
-    EXPECT_TRUE(I2cCalls().empty());
+TEST_F(BoardIdentificationTest, OnlyAPercentFanMicrocontrollerIsProbed) {
+    // A board whose fan runs on the RPM controller would take 45 % as a 45 RPM target.
+    sim::GpuModel rpmBoard = CardWithController(3000, "VGA BIOS TB5WXYZ-F");
+    rpmBoard.i2cDevices.push_back(Device(I2cDeviceKind::RpmFanController, kPort, 0x5A));
+    for (const auto& [card, kind] : {std::pair{gputest::Gpu(0x1B82), kFanDriverCooler},
+                                     std::pair{rpmBoard, kFanRpmController}}) {
+        Identify({card});
+        EXPECT_EQ(gpus->fanAccessKind(0), kind);
+        EXPECT_TRUE(I2cCalls().empty());
+    }
 }
 
 TEST_F(BoardIdentificationTest, CompletionMessageArrivesTwiceOnTheInterfaceThread) {
