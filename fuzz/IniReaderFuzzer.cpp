@@ -1,6 +1,6 @@
 // The settings-file reader over any bytes, and the lookups the loaders make.
 #include "FuzzInput.h"
-#include "tuning/CIni.h"
+#include "platform/CIni.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using vx::tuning::CIni;

@@ -7,6 +7,7 @@ packages=(
   clang-15 libclang-common-15-dev
   qt6-base-dev libgl-dev
   nlohmann-json3-dev
+  libcurl4-openssl-dev  # the update check's download
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   python3            # a second program reads the monitor log back in the tests

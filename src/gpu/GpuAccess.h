@@ -359,6 +359,13 @@ public:
     int32_t SetAlarmTemperature(uint8_t gpu, uint8_t celsius);
     /// Set when the video BIOS shows a board whose fan is written directly (kind 2).
     void SetFanAccessKind(uint8_t gpu, int32_t kind);
+    /// The board tag the video BIOS scan found.
+    void SetBiosTagText(uint8_t gpu, std::string tag);
+    /// The fan microcontroller's tach and saved-control probe (card device 1): 45 %, five tach
+    /// reads, the fan back as it was, then the saved control byte. -104 without the device or
+    /// on a fan kind other than 1 and 2;
+    /// a fan mode that cannot be read returns its status and probes nothing.
+    int32_t ProbeFanController(uint8_t gpu);
     // End of cooler control
 
     // Power and thermal targets (GpuPower.cpp) and the frame-rate target (GpuFrameRate.cpp).

@@ -358,6 +358,23 @@ void GpuAccess::SetFanAccessKind(uint8_t gpu, int32_t kind) {
     if (InRange(gpu) && kind >= kFanDriverCooler && kind <= kFanNotControllable) records_[gpu].fanAccessKind = kind;
 }
 
+void GpuAccess::SetBiosTagText(uint8_t gpu, std::string tag) {
+    if (InRange(gpu)) records_[gpu].biosTagText = std::move(tag);
+}
+
+int32_t GpuAccess::ProbeFanController(uint8_t gpu) {
+    if (!InRange(gpu)) return -5;
+    const GpuRecord& record = records_[gpu];
+    // Only where the microcontroller reads the fan: on kind 3 a level is an RPM target.
+    const bool readsFan =
+        record.fanAccessKind == kFanDriverWithTachMcu || record.fanAccessKind == kFanDriverWithMcuWrites;
+    if (!record.IsCardDevicePresent(kFanMcu) || !readsFan) return nvapi::NOT_SUPPORTED;
+    int32_t mode = 0;
+    if (int32_t status = GetFanMode(gpu, mode); status != nvapi::OK) return status;
+    CheckFanTach(gpu);
+    return nvapi::OK;
+}
+
 // Start-up, once every card is probed: an RPM controller gets its limits and its flag cleared;
 // otherwise the cooler list is read, and a fan microcontroller's tach is checked.
 void GpuAccess::PrepareCooler(uint8_t gpu) {

@@ -8,7 +8,7 @@
 #include "monitor/CurveChart.h"
 #include "platform/FileOpener.h"
 #include "platform/LogFile.h"
-#include "tuning/CIni.h"
+#include "platform/CIni.h"
 #include "ui/IClock.h"
 #include "ui/IPrompts.h"
 

@@ -10,6 +10,7 @@ struct AppPaths {
     std::filesystem::path dataDir;      // the program folder: working directory, settings, profiles
     std::filesystem::path configDir;    // settings store and autostart live under here
     std::filesystem::path runtimeDir;   // instance lock and socket
+    std::filesystem::path cacheDir;     // the user's own cache folder: the update check's download
     std::filesystem::path templatesDir; // installed assets: skin and fonts are read here, the rest copied into dataDir
 };
 

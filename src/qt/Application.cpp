@@ -11,14 +11,17 @@
 #include "app/CCorvaneHDApp.h"
 #include "app/CommandLine.h"
 #include "app/GpuSummary.h"
+#include "maintenance/BoardIdentification.h"
 #include "monitor/SampleLine.h"  // monitoring
 #include "monitor/SampleLoop.h"  // monitoring
 #include "peripherals/LedLighting.h"  // card lighting
 #include "platform/InstanceRequests.h"  // advanced control window
 #include "platform/PlatformServices.h"
 #include "platform/TerminationSignals.h"
+#include "platform/posix/SysfsBiosImage.h"
 #include "qt/QtEventLoop.h"
 #include "qt/WindowFrontEnd.h"
+#include "sim/SimBiosImage.h"
 #include "sim/Simulator.h"
 #include "tuning/CCorvaneHDDlg.h"
 #include "tuning/UserSettingsFile.h"   // settings file
@@ -179,10 +182,19 @@ int RunApplication(int argc, char** argv) {
     QuitOnTerminationSignals(*qapp);
 
     QtEventLoop loop;
+    // Video BIOS identification on its own thread. The window and the headless sampling are built
+    // only once it has finished, so no fan control is used before the card is classified; they
+    // then show its result, and the completion messages need no further handling.
+    std::unique_ptr<platform::BiosImageSource> biosImages;
+    if (driverChoice.simulator)
+        biosImages = std::make_unique<sim::SimBiosImage>(*driverChoice.simulator);
+    else
+        biosImages = std::make_unique<platform::SysfsBiosImage>();
+    maintenance::BoardIdentification(application.gpu(), *biosImages, loop, [](uint32_t) {}).Wait();
     if (!headless) {
         const int status = window.frontEnd->Run(
             WindowSession{application, services, userSettings, loop, paths.templatesDir / "skin", paths.dataDir,
-                          cl.advanced});
+                          cl.advanced, paths.cacheDir});
         application.gpu().ReleaseHandles();
         return status;
     }

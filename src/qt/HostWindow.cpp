@@ -104,6 +104,7 @@ void HostWindow::CreateTrayIcon() {
     menu->addAction("Advance Control", this, &HostWindow::advancedRequested);  // advanced control window
     menu->addAction("Profile", this, &HostWindow::profileRequested);          // profile window
     menu->addAction(Q(app::Text(244)), this, &HostWindow::monitorRequested);  // "Monitors": history charts
+    menu->addAction("Update", this, &HostWindow::updateRequested);  // online update check
     menu->addAction("Quit", this, &HostWindow::quitRequested);
     tray_->setContextMenu(menu);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

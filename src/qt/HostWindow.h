@@ -38,6 +38,8 @@ signals:
     // End of advanced control and profile windows.
     /// The tray menu's "Monitors": the history charts' window.
     void monitorRequested();
+    /// The tray menu's "Update": the online update check.
+    void updateRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

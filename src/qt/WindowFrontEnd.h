@@ -28,6 +28,7 @@ struct WindowSession {
     std::filesystem::path skinDir;
     std::filesystem::path dataDir;  // the program folder: monitor logs
     bool openAdvanced = false;  // --advanced
+    std::filesystem::path cacheDir;  // the update check's download
 };
 
 class WindowFrontEnd {

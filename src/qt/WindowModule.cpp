@@ -24,6 +24,7 @@
 #include "qt/QtPrompts.h"
 #include "qt/SettingsWindow.h"
 #include "qt/Skin.h"
+#include "qt/UpdateWindow.h"  // online update check
 #include "qt/WindowFrontEnd.h"
 #include "tuning/CCorvaneHDDlg.h"
 #include "tuning/ProfileSlots.h"      // settings file
@@ -222,6 +223,9 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     view->AttachCharts(*charts);
     QObject::connect(frame, &HostWindow::monitorRequested, frame, [&charts] { charts->OpenMonitor(); });
     // End of history charts.
+    QObject::connect(frame, &HostWindow::updateRequested, frame, [&services, &loop, &session, fonts, frame] {
+        RunUpdateDialog(*services.settingsStore, loop, session.cacheDir, fonts.text, frame);
+    });
     ServeInstanceRequests(*QCoreApplication::instance(), *services.instanceGuard, [controller] { controller->OnShowFromTray(); },
                           [&advancedHost] { advancedHost->Open(); });  // advanced control window
     if (session.openAdvanced) advancedHost->Open();                            // advanced control window

@@ -10,6 +10,20 @@ namespace {
 
 constexpr uint32_t kGddr5 = 8;
 
+// The first bytes of each card's video BIOS, as hexadecimal like the rig file writes them.
+constexpr const char* kPascalBiosImage =
+    "55AA7FEB4B37343030E94C1977CC564944454F200D00000049424D2056474120436F6D70617469626C652042494F532E"
+    "0D0A005647412042494F5320544147313037302D46205638362E30342E38352E30302E35420D0A00436F707972696768"
+    "742028432920313938382D323031372C204E564944494120436F72702E0D0A0000000000000000000000000000000000"
+    "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000";
+constexpr const char* kKeplerBiosImage =
+    "55AA7FEB4B37343030E94C1977CC564944454F200D00000049424D2056474120436F6D70617469626C652042494F532E"
+    "0D0A005647412042494F5320444130373730205638302E30342E43332E30302E30460D0A00436F707972696768742028"
+    "432920313938382D323031372C204E564944494120436F72702E0D0A0000000000000000000000000000000000000000"
+    "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000";
+
+std::vector<uint8_t> HexImage(const char* hex) { return DecodeHex(hex).value_or(std::vector<uint8_t>{}); }
+
 // One domain whose default (the fourth word) is its current frequency.
 LegacyDomain Domain(uint32_t id, int32_t khz, int32_t minKhz, int32_t maxKhz) {
     return LegacyDomain{id, khz, khz, minKhz, maxKhz};
@@ -187,6 +201,8 @@ Rig DemoRig() {
     pascal.revisionId = 0xA1;
     pascal.name = "GeForce GTX 1070 Ti";
     pascal.biosVersion = "86.04.85.00.5B";
+    // Video BIOS images: the start of the ROM with the maker's tag line ("-F": direct fan writes).
+    pascal.biosImage = HexImage(kPascalBiosImage);
     pascal.ramType = kGddr5;
     pascal.memoryBusWidth = 256;
     pascal.legacyLevels = {
@@ -207,6 +223,7 @@ Rig DemoRig() {
     kepler.revisionId = 0xA1;
     kepler.name = "GeForce GTX 770";
     kepler.biosVersion = "80.04.C3.00.0F";
+    kepler.biosImage = HexImage(kKeplerBiosImage);
     kepler.ramType = kGddr5;
     kepler.memoryBusWidth = 256;
     kepler.legacyLevels = {

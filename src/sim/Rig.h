@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vx::sim {
@@ -44,6 +45,7 @@ struct GpuModel {
     bool computeMode = false;       // listed by the compute (TCC) enumeration instead
     std::string name;               // full name, e.g. "GeForce GTX 1080"
     std::string biosVersion;        // e.g. "86.04.17.00.01"
+    std::vector<uint8_t> biosImage;  // the start of the video BIOS image; empty: none readable
     uint32_t ramType = 0;
     uint32_t memoryBusWidth = 0;    // bits
     std::vector<LegacyLevel> legacyLevels;
@@ -83,6 +85,7 @@ struct Rig {
 inline constexpr std::size_t kMaxRigGpus = nvapi::kMaxPhysicalGpus;
 inline constexpr std::size_t kMaxLegacyLevels = nvapi::kLegacyMaxLevels;
 inline constexpr std::size_t kMaxLegacyDomains = nvapi::kLegacyMaxDomains;
+inline constexpr std::size_t kMaxBiosImageBytes = 64 * 1024;
 inline constexpr std::size_t kMaxDriverString = nvapi::kShortStringSize - 1;  // plus the terminating zero
 
 /// A rig file that could not be used: which file, which field, what was expected.
@@ -101,6 +104,8 @@ inline constexpr std::uintmax_t kMaxRigFileBytes = 4 * 1024 * 1024;
 RigLoadResult LoadRigFile(const std::filesystem::path& path);
 /// Parses rig JSON text; `sourceName` is the file name used in error messages.
 RigLoadResult ParseRigJson(const std::string& text, const std::string& sourceName);
+/// Bytes written as hexadecimal digits, two per byte; none for anything else.
+std::optional<std::vector<uint8_t>> DecodeHex(std::string_view hex);
 /// The built-in demo rig: two GPUs of different families.
 Rig DemoRig();
 

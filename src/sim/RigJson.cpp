@@ -55,6 +55,16 @@ std::string CutToDriverString(std::string text) {
     return text;
 }
 
+// A byte string written as hexadecimal digits, two per byte; empty when absent.
+std::vector<uint8_t> HexBytes(const json& node, const std::string& path, std::string_view key) {
+    const std::string text = rigjson::String(node, path, key, "");
+    std::optional<std::vector<uint8_t>> bytes = DecodeHex(text);
+    if (!bytes || bytes->size() > kMaxBiosImageBytes)
+        throw FieldError{Member(path, key), "expected pairs of hexadecimal digits, at most " +
+                                                std::to_string(kMaxBiosImageBytes) + " bytes"};
+    return std::move(*bytes);
+}
+
 class RigReader {
 public:
     Rig ReadRig(const json& root) {
@@ -85,7 +95,7 @@ public:
 private:
     GpuModel ReadGpu(const json& node, const std::string& path) {
         RequireObject(node, path, {"pciDeviceId", "pciVendorId", "subsystemId", "revisionId", "computeMode",
-                                   "name", "biosVersion", "ramType", "memoryBusWidth", "legacyLevels",
+                                   "name", "biosVersion", "biosImage", "ramType", "memoryBusWidth", "legacyLevels",
                                    "currentLegacyLevel", "telemetry", "i2cDevices", "vf", "cooler", "power",
                                    "clocks"});
         GpuModel gpu;
@@ -98,6 +108,7 @@ private:
         gpu.computeMode = Bool(node, path, "computeMode", gpu.computeMode);
         gpu.name = String(node, path, "name", true, gpu.name);
         gpu.biosVersion = String(node, path, "biosVersion", true, gpu.biosVersion);
+        gpu.biosImage = HexBytes(node, path, "biosImage");
         gpu.ramType = Named(node, path, "ramType", kRamTypes, gpu.ramType);
         gpu.memoryBusWidth = Unsigned32(node, path, "memoryBusWidth", gpu.memoryBusWidth);
 
@@ -228,6 +239,25 @@ RigLoadResult Failure(std::string message) {
 }
 
 }  // namespace
+
+std::optional<std::vector<uint8_t>> DecodeHex(std::string_view hex) {
+    const auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    if (hex.size() % 2 != 0) return std::nullopt;
+    std::vector<uint8_t> bytes;
+    bytes.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = digit(hex[i]);
+        const int low = digit(hex[i + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        bytes.push_back(static_cast<uint8_t>(high * 16 + low));
+    }
+    return bytes;
+}
 
 RigLoadResult ParseRigJson(const std::string& text, const std::string& sourceName) {
     try {

@@ -12,7 +12,7 @@
 #include "platform/AtomicFile.h"
 #include "tuning/ApplyWrites.h"
 #include "tuning/CCorvaneHDDlg.h"
-#include "tuning/CIni.h"
+#include "platform/CIni.h"
 
 namespace vx::tuning {
 

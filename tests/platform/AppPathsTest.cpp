@@ -39,7 +39,7 @@ protected:
     }
 
     static constexpr const char* kVariables[] = {"VXPLUS_HOME", "XDG_DATA_HOME",
-                                                 "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "HOME"};
+                                                 "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"};
     std::map<std::string, std::string> saved_;
     TempDir temp_;
     const fs::path dir_ = temp_.path();
@@ -68,7 +68,9 @@ TEST_F(AppPathsTest, EmptyOrRelativeVariablesAreIgnored) {
     ::setenv("XDG_DATA_HOME", "relative/data", 1);
     ::setenv("XDG_CONFIG_HOME", "", 1);
     ::setenv("XDG_RUNTIME_DIR", "run", 1);
+    ::setenv("XDG_CACHE_HOME", "cache", 1);
     const AppPaths paths = ResolveAppPaths(std::nullopt);
+    EXPECT_EQ(paths.cacheDir, fs::path("/home/tester/.cache/veltrix-plus"));
     EXPECT_EQ(paths.dataDir, fs::path("/home/tester/.local/share/veltrix-plus"));
     EXPECT_EQ(paths.configDir, fs::path("/home/tester/.config"));
     EXPECT_EQ(paths.runtimeDir, fs::path("/tmp/veltrix-plus-" + std::to_string(::getuid())));
@@ -77,7 +79,9 @@ TEST_F(AppPathsTest, EmptyOrRelativeVariablesAreIgnored) {
 TEST_F(AppPathsTest, ConfigRuntimeAndProgramFolders) {
     ::setenv("XDG_CONFIG_HOME", "/xdg/config", 1);
     ::setenv("XDG_RUNTIME_DIR", "/run/user/1234", 1);
+    ::setenv("XDG_CACHE_HOME", "/xdg/cache", 1);
     const AppPaths paths = ResolveAppPaths(std::nullopt);
+    EXPECT_EQ(paths.cacheDir, fs::path("/xdg/cache/veltrix-plus"));
     EXPECT_EQ(paths.configDir, fs::path("/xdg/config"));
     EXPECT_EQ(paths.runtimeDir, fs::path("/run/user/1234"));
     EXPECT_TRUE(paths.executable.is_absolute());

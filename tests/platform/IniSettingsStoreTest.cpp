@@ -81,6 +81,8 @@ TEST_F(IniSettingsStoreTest, OnlyItsOwnSectionCountsAndOtherLinesSurviveAWrite) 
         "x=y\n";
     TempDir::WriteFile(file_, original);
     EXPECT_FALSE(store_.Read("SamplingPeriod").has_value());
+    EXPECT_EQ(store_.ReadText("samplingperiod"), "oops");  // text values: the update server's address
+    EXPECT_FALSE(store_.ReadText("x").has_value());
     ASSERT_TRUE(store_.Write("SamplingPeriod", 3));
     ASSERT_TRUE(store_.Write("FansSet", 2));
     EXPECT_EQ(TempDir::ReadFile(file_),

@@ -12,7 +12,7 @@
 #include "sim/Rig.h"
 #include "sim/StateFile.h"
 #include "support/TempDir.h"
-#include "tuning/CIni.h"
+#include "platform/CIni.h"
 
 namespace vx::platform {
 namespace {

@@ -67,6 +67,12 @@ TEST(SimRigJson, ReportsBadFilesWithTheFileNameAndTheFieldPath) {
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "legacyLevels": [{"levelId": 0, "flags": 0,
                           "domains": [{"domainId": 0, "frequencyKhz": -5}]}]}]})"),
                 HasSubstr("gpus[0].legacyLevels[0].domains[0].frequencyKhz: expected a number from 0 to 2147483647"));
+    for (const char* image : {"55A", "55AG", "55 AA"})
+        EXPECT_THAT(ErrorOf(RigText(R"("biosImage": ")" + std::string(image) + R"(", )")),
+                    HasSubstr("gpus[0].biosImage: expected pairs of hexadecimal digits"));
+    RigLoadResult image = ParseRigJson(RigText(R"("biosImage": "55aA00", )"), "a.json");
+    ASSERT_TRUE(image.rig);
+    EXPECT_EQ(image.rig->gpus[0].biosImage, (std::vector<uint8_t>{0x55, 0xAA, 0x00}));
     EXPECT_THAT(ErrorOf(RigText(R"("nmae": "x", )")), HasSubstr("bad.json: gpus[0].nmae: unknown field"));
     EXPECT_THAT(ErrorOf(R"({"gpus": [], "persistt": true})"), HasSubstr("bad.json: persistt: unknown field"));
     EXPECT_THAT(ErrorOf(RigText("", R"("flag": 2, )")), HasSubstr("gpus[0].legacyLevels[0].flag: unknown field"));
@@ -95,6 +101,8 @@ TEST(SimRigJson, EnforcesWhatTheDriverStructuresCanCarry) {
     std::string gpus;
     for (int i = 0; i < 65; ++i) gpus += std::string(i ? ", " : "") + R"({"pciDeviceId": 1})";
     EXPECT_THAT(ErrorOf(R"({"gpus": [)" + gpus + "]}"), HasSubstr("bad.json: gpus: expected at most 64 GPUs, found 65"));
+    EXPECT_THAT(ErrorOf(RigText(R"("biosImage": ")" + std::string(2 * 64 * 1024 + 2, '0') + R"(", )")),
+                HasSubstr("gpus[0].biosImage: expected pairs of hexadecimal digits, at most 65536 bytes"));
 
     std::string levels;
     for (int i = 0; i < 13; ++i)

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "support/TempDir.h"
-#include "tuning/CIni.h"
+#include "platform/CIni.h"
 
 namespace vx::tuning {
 namespace {

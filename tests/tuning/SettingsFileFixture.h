@@ -5,7 +5,7 @@
 
 #include "support/TempDir.h"
 #include "tuning/ApplyWrites.h"
-#include "tuning/CIni.h"
+#include "platform/CIni.h"
 #include "tuning/ProfileSlots.h"
 #include "tuning/TuningFixture.h"
 #include "tuning/UserSettingsFile.h"

@@ -215,6 +215,11 @@ AppPaths ResolveAppPaths(const std::optional<fs::path>& dataDirOption) {
         paths.runtimeDir =
             fs::path("/tmp") / (std::string(kFolderName) + "-" + std::to_string(::getuid()));
 
+    if (auto cache = AbsoluteEnv("XDG_CACHE_HOME"))
+        paths.cacheDir = *cache / kFolderName;
+    else
+        paths.cacheDir = HomeDir() / ".cache" / kFolderName;
+
     paths.templatesDir = TemplatesDir();
     return paths;
 }

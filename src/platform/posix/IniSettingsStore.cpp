@@ -80,21 +80,36 @@ bool IsStorableName(std::string_view name) {
 
 IniSettingsStore::IniSettingsStore(std::filesystem::path file) : file_(std::move(file)) {}
 
-std::optional<uint32_t> IniSettingsStore::Read(const std::string& name) const {
-    const std::optional<std::string> content = ReadFileLimited(file_, kMaxFileSize);
+namespace {
+
+// The first value of `name` in our section that `convert` accepts.
+template <typename Convert>
+auto FirstValue(const std::filesystem::path& file, const std::string& name, Convert convert)
+    -> decltype(convert(std::string_view())) {
+    const std::optional<std::string> content = ReadFileLimited(file, IniSettingsStore::kMaxFileSize);
     if (!content) return std::nullopt;
     bool inSection = false;
     for (const std::string& line : SplitLines(*content)) {
         if (const auto section = SectionOf(line)) {
-            inSection = EqualsIgnoringCase(*section, kSection);
+            inSection = EqualsIgnoringCase(*section, IniSettingsStore::kSection);
             continue;
         }
         if (!inSection) continue;
         const auto entry = EntryOf(line);
         if (!entry || !EqualsIgnoringCase(entry->name, name)) continue;
-        if (const auto value = ParseValue(entry->value)) return value;
+        if (const auto value = convert(entry->value)) return value;
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<uint32_t> IniSettingsStore::Read(const std::string& name) const {
+    return FirstValue(file_, name, ParseValue);
+}
+
+std::optional<std::string> IniSettingsStore::ReadText(const std::string& name) const {
+    return FirstValue(file_, name, [](std::string_view text) { return std::optional<std::string>(text); });
 }
 
 bool IniSettingsStore::Write(const std::string& name, uint32_t value) {

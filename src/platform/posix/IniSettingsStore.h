@@ -19,6 +19,8 @@ public:
     /// compare without regard to case; lines that don't parse and values outside 32 bits
     /// count as absent.
     std::optional<uint32_t> Read(const std::string& name) const override;
+    /// The value's text as written, blanks around it trimmed.
+    std::optional<std::string> ReadText(const std::string& name) const override;
 
     /// Rewrites the file atomically with the value in decimal, keeping every other line;
     /// creates the folder and the file when needed. False when the file was left as it was.

@@ -1,4 +1,4 @@
-#include "tuning/CIni.h"
+#include "platform/CIni.h"
 
 #include <climits>
 #include <utility>
