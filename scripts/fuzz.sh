@@ -23,6 +23,7 @@ limits=(
   "RigJsonFuzzer $((4 << 20)) demo.json"
   "StateFileFuzzer $((4 << 20)) demo.state.json"
   "RegistryFileFuzzer $((1 << 20)) registry.ini"
+  "BiosScanFuzzer 0"
 )
 
 mkdir -p "$build/logs"
