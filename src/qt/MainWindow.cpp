@@ -213,7 +213,7 @@ QWidget* MainWindow::BuildOverclockPage() {
     modeRow->addSpacing(12);
     for (auto [model, name, on] :
          {std::tuple{&b.unlockMin, "unlockMin", true}, std::tuple{&b.unlockMax, "unlockMax", false}}) {
-        SkinnedButton* box = Bind(*model, Style::Fixed, "check", Family::Legacy, name, [this, model, on] {
+        SkinnedButton* box = Bind(*model, Style::Fixed, "check", Family::Legacy, name, [this, model = model, on = on] {
             if (on)
                 dialog_.SetUnlockMin(!model->IsChecked());
             else
