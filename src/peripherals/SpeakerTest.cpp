@@ -49,18 +49,33 @@ SpeakerTest::SpeakerTest(platform::AudioDevices& devices, ui::IEventLoop& loop, 
     autoSelect.SetTooltip(app::Text(155));
 }
 
+std::vector<std::string> DetectHdmiAudio(platform::AudioDevices& devices) {
+    std::vector<std::string> found;
+    for (const platform::AudioDevice& device : devices.PlaybackDevices())
+        if (IsHdmiAudioDevice(device)) found.push_back(device.id);
+    return found;
+}
+
+bool SelectHdmiAsDefault(platform::AudioDevices& devices, const std::vector<std::string>& hdmiDevices) {
+    if (hdmiDevices.empty()) return false;
+    const std::string current = devices.DefaultPlaybackDevice();
+    // Already on one of the card's HDMI devices: nothing to change.
+    if (std::find(hdmiDevices.begin(), hdmiDevices.end(), current) != hdmiDevices.end()) return true;
+    return devices.SetDefaultPlaybackDevice(hdmiDevices.front());
+}
+
 SpeakerTest::~SpeakerTest() {
+    *alive_ = false;
+    WaitForAutoSelect();
     if (highlightTimerRunning_) loop_.KillTimer(kHighlightTimerId);
     if (autoSelectRunning_) loop_.KillTimer(kAutoSelectTimerId);
 }
 
 void SpeakerTest::StartAutoSelect(std::function<bool()> hdmiAutoSet, std::function<void()> changed) {
     autoSelectRunning_ = true;
+    changed_ = std::move(changed);
     loop_.SetTimer(kAutoSelectTimerId, kAutoSelectPeriodMs,
-                   [this, hdmiAutoSet = std::move(hdmiAutoSet), changed = std::move(changed)] {
-                       OnAutoSelectTimer(hdmiAutoSet && hdmiAutoSet());
-                       if (changed) changed();
-                   });
+                   [this, hdmiAutoSet = std::move(hdmiAutoSet)] { OnAutoSelectTimer(hdmiAutoSet && hdmiAutoSet()); });
 }
 
 int SpeakerTest::HitTest(int32_t x, int32_t y) const {
@@ -114,24 +129,25 @@ void SpeakerTest::AdvanceSpeakerHighlights() {
     }
 }
 
-bool SpeakerTest::DetectHdmiAudio() {
-    hdmiDevices_.clear();
-    for (const platform::AudioDevice& device : devices_.PlaybackDevices())
-        if (IsHdmiAudioDevice(device)) hdmiDevices_.push_back(device.id);
-    hdmiAudioPresent_ = !hdmiDevices_.empty();
-    return hdmiAudioPresent_;
-}
-
-bool SpeakerTest::SelectHdmiAsDefault() {
-    if (hdmiDevices_.empty()) return false;
-    const std::string current = devices_.DefaultPlaybackDevice();
-    // Already on one of the card's HDMI devices (a card has one per output): nothing to change.
-    if (std::find(hdmiDevices_.begin(), hdmiDevices_.end(), current) != hdmiDevices_.end()) return true;
-    return devices_.SetDefaultPlaybackDevice(hdmiDevices_.front());
-}
-
 void SpeakerTest::OnAutoSelectTimer(bool hdmiAutoSet) {
-    if (hdmiAutoSet && DetectHdmiAudio()) SelectHdmiAsDefault();
+    if (!hdmiAutoSet || autoSelectBusy_) return;
+    autoSelectBusy_ = true;
+    WaitForAutoSelect();  // the last look has posted its result already
+    // The thread owns nothing of ours but the device seam, whose questions are independent.
+    looker_ = std::thread([this, alive = alive_] {
+        const std::vector<std::string> hdmi = DetectHdmiAudio(devices_);
+        SelectHdmiAsDefault(devices_, hdmi);
+        loop_.Post([this, alive, present = !hdmi.empty()] {
+            if (!*alive) return;
+            hdmiAudioPresent_ = present;
+            autoSelectBusy_ = false;
+            if (changed_) changed_();
+        });
+    });
+}
+
+void SpeakerTest::WaitForAutoSelect() {
+    if (looker_.joinable()) looker_.join();
 }
 
 void SpeakerTest::Repaint(const SpeakerRow& row) const {

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -50,12 +52,18 @@ inline constexpr uint32_t kHighlightPeriodMs = 1000;
 /// Whether `device` is the card's HDMI audio device: its description or card name holds the
 /// system's name for it, in any letter case.
 bool IsHdmiAudioDevice(const platform::AudioDevice& device);
+/// The ids of the card's HDMI audio devices among the playback devices, in the system's order
+/// (a card has one per output); empty when there is none.
+std::vector<std::string> DetectHdmiAudio(platform::AudioDevices& devices);
+/// Makes the first of `hdmiDevices` the default, unless one of them already is.
+bool SelectHdmiAsDefault(platform::AudioDevices& devices, const std::vector<std::string>& hdmiDevices);
 
 class SpeakerTest {
 public:
     /// `clipFolder` holds clip1.wav ... clip8.wav; `repaint` redraws one speaker's rectangle.
     SpeakerTest(platform::AudioDevices& devices, ui::IEventLoop& loop, std::filesystem::path clipFolder,
                 std::function<void(const SpeakerRect&)> repaint = {});
+    /// Waits for a look at the devices still in flight (bounded by the sound server's time-outs).
     ~SpeakerTest();
     SpeakerTest(const SpeakerTest&) = delete;
     SpeakerTest& operator=(const SpeakerTest&) = delete;
@@ -78,12 +86,13 @@ public:
     /// Timer 56.
     void AdvanceSpeakerHighlights();
 
-    /// Looks for the card's HDMI audio device among the playback devices.
-    bool DetectHdmiAudio();
-    /// Makes the first HDMI audio device found the default, unless one of them already is.
-    bool SelectHdmiAsDefault();
-    /// Timer 45 and "Auto Select HDMI Device": detect, and when present select.
+    /// Timer 45 and "Auto Select HDMI Device": detect, and when present select. The sound
+    /// server is asked on a thread of its own, so a server that does not answer never stalls
+    /// the window; the result comes back through the event loop. A look still running is not
+    /// started again.
     void OnAutoSelectTimer(bool hdmiAutoSet);
+    /// Waits for a look in flight (tests; the destructor).
+    void WaitForAutoSelect();
 
     // The page's buttons: "Play" and "Auto Select HDMI Device".
     ui::CCVButton play;
@@ -106,9 +115,13 @@ private:
     uint32_t playClock_ = 0;
     bool highlightTimerRunning_ = false;
     bool autoSelectRunning_ = false;
+    bool autoSelectBusy_ = false;
     bool hdmiAudioPresent_ = false;
-    std::vector<std::string> hdmiDevices_;  // ids, in the system's order
     int selected_ = 0;
+    std::function<void()> changed_;
+    // Set false by the destructor, on the interface thread, so a result posted later is dropped.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    std::thread looker_;
 };
 
 }  // namespace vx::peripherals

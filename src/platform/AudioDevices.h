@@ -23,6 +23,7 @@ struct AudioDevice {
     std::string cardName;     // the sound card's name, where the system tells it
 };
 
+/// The three questions may be asked on one thread while clips are started on another.
 class AudioDevices {
 public:
     virtual ~AudioDevices() = default;

@@ -109,6 +109,8 @@ TEST_F(SpeakerTestTest, FindsTheCardsHdmiDeviceByNameInAnyCaseAndMakesItTheDefau
         SpeakerTest speakers(audio, loop_, "/clips");
         speakers.StartAutoSelect([&c] { return c.autoSet; });
         loop_.RunFor(kAutoSelectPeriodMs);
+        speakers.WaitForAutoSelect();
+        loop_.RunPending();  // the result, posted back
         EXPECT_EQ(speakers.hdmiAudioPresent(), c.present);
         EXPECT_EQ(audio.defaultsSet, c.defaultsSet);
     }

@@ -48,6 +48,8 @@ TEST(PulseAudioDevicesTest, HdmiAutoSetMakesTheHdmiSinkTheDefaultAndClipThreePla
     peripherals::SpeakerTest speakers(*audio, loop, peripherals::SpeakerClipFolder("/nonexistent"));
     speakers.StartAutoSelect([] { return true; });
     loop.RunFor(peripherals::kAutoSelectPeriodMs);
+    speakers.WaitForAutoSelect();
+    loop.RunPending();
     EXPECT_TRUE(speakers.hdmiAudioPresent());
     EXPECT_EQ(server.Run(pactl, {at, "get-default-sink"}), std::optional<std::string>("vx_hdmi\n"));
 

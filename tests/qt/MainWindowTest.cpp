@@ -370,6 +370,7 @@ TEST_F(MainWindowTest, TheSpeakerPagePlaysTheClickedSpeakerAndShowsItLit) {
     audio.devices = {{"hdmi", "HDA NVidia Digital Stereo (HDMI)", "HDA NVidia"}};
     peripherals::SpeakerTest speakers(audio, loop, "/clips");
     window->AttachSpeakers(speakers);
+    speakers.StartAutoSelect([] { return false; }, [this] { window->ModelChanged(); });
     Button(dialog->buttons.pages[tuning::kPageSpeakers])->click();
     EXPECT_EQ(dialog->activePage(), tuning::kPageSpeakers);
     auto* picture = window->findChild<QWidget*>("speakerPicture");
@@ -387,6 +388,8 @@ TEST_F(MainWindowTest, TheSpeakerPagePlaysTheClickedSpeakerAndShowsItLit) {
     EXPECT_GT(lit.blue(), idle.blue() + 60) << "the highlight image is drawn over the speaker";
 
     Button(speakers.autoSelect)->click();
+    speakers.WaitForAutoSelect();
+    QCoreApplication::processEvents();  // the result, posted back
     EXPECT_EQ(audio.defaultsSet, std::vector<std::string>{"hdmi"});
     EXPECT_TRUE(LabelTexts().join("|").contains("HDMI: the card's audio device is connected"));
     Button(speakers.play)->click();
