@@ -24,7 +24,7 @@ sleep 4
 program="$(pgrep -P "$timer" veltrix-plus)"
 main="$(xdotool search --name '^Veltrix Plus$' | head -1)"
 eval "$(xdotool getwindowgeometry --shell "$main")"
-xdotool mousemove $((X + 50)) $((Y + 349)) click 1   # the monitor page
+xdotool mousemove $((X + 50)) $((Y + 409)) click 1   # the monitor page
 sleep 1
 xdotool mousemove $((X + 676)) $((Y + 352)) click 1  # its "Monitors" button
 sleep 1

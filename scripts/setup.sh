@@ -12,7 +12,7 @@ packages=(
   xvfb xauth
   python3            # a second program reads the monitor log back in the tests
   xdotool imagemagick  # screenshots and CPU figures of the running program under Xvfb
-  libpulse-dev pulseaudio pulseaudio-utils sox  # the alarm tone, tested against a real sound server
+  libpulse-dev pulseaudio pulseaudio-utils sox  # the alarm tone and the speaker test, tested against a real sound server
   libudev-dev        # USB hot-plug of the companion keyboard
 )
 

@@ -11,9 +11,12 @@
 #include <QRadialGradient>
 #include <QtMath>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+
+#include "peripherals/SpeakerTest.h"
 
 namespace {
 
@@ -205,6 +208,12 @@ void PageIcon(QPainter& p, int page, const QColor& c) {
         p.drawLine(QPointF(23, 12), QPointF(25, 12));
         p.drawLine(QPointF(6, 4), QPointF(7.5, 5.5));
         p.drawLine(QPointF(22, 4), QPointF(20.5, 5.5));
+        break;
+    case 4:  // speaker test: a loudspeaker with sound waves
+        p.drawPolygon(QPolygonF({QPointF(3, 11), QPointF(8, 11), QPointF(14, 5), QPointF(14, 23), QPointF(8, 17),
+                                 QPointF(3, 17)}));
+        p.drawArc(QRectF(12, 9, 8, 10), -50 * 16, 100 * 16);
+        p.drawArc(QRectF(12, 5, 14, 18), -50 * 16, 100 * 16);
         break;
     case 5:  // monitor: a screen with a trace
         p.drawRoundedRect(QRectF(2, 4, 24, 16), 2, 2);
@@ -508,6 +517,60 @@ const char* Suffix(State state) {
 
 }  // namespace
 
+// ---- speaker test picture ----------------------------------------------------------------
+
+// The page picture: a room seen from above, the listener in the middle and each speaker of the
+// table drawn in its rectangle; a highlighted speaker glows and sends out waves.
+const QPointF kSpeakerOrigin(100, 320);  // where the picture sits in table coordinates
+const QSizeF kSpeakerPicture(410, 240);
+
+void SpeakerBox(QPainter& p, QRectF r, bool lit) {
+    const qreal radius = std::min(r.width(), r.height()) * 0.18;
+    Rounded(p, r, radius, lit ? QColor(0x4a, 0xa6, 0xff) : QColor(0x39, 0x41, 0x4e),
+            lit ? QColor(0x1f, 0x6c, 0xc4) : QColor(0x22, 0x28, 0x31), lit ? kAccentPale : kEdge);
+    // Drivers: one cone for a flat box, a tweeter and a woofer for a tall one.
+    p.setPen(Stroke(lit ? kAccentPale : kMuted, 1.2));
+    p.setBrush(lit ? QColor(0x0f, 0x2c, 0x52) : QColor(0x15, 0x19, 0x1f));
+    const qreal d = std::min(r.width(), r.height()) * 0.55;
+    if (r.height() > r.width() * 1.3) {
+        p.drawEllipse(QPointF(r.center().x(), r.top() + r.height() * 0.25), d * 0.3, d * 0.3);
+        p.drawEllipse(QPointF(r.center().x(), r.top() + r.height() * 0.65), d * 0.5, d * 0.5);
+    } else {
+        p.drawEllipse(r.center(), d * 0.45, d * 0.45);
+    }
+}
+
+void SpeakerRoom(QPainter& p, QSizeF s) {
+    const QRectF room(QPointF(4, 4), s - QSizeF(8, 8));
+    Rounded(p, room, 14, QColor(0x1a, 0x1f, 0x27), QColor(0x12, 0x16, 0x1c), kEdge);
+    // Floor rings around the listening place.
+    const QPointF seat(204, 130);
+    p.setBrush(Qt::NoBrush);
+    for (int i = 1; i <= 4; ++i) {
+        p.setPen(QPen(QColor(0x46, 0xa0, 0xff, 38 - i * 6), 1, Qt::DashLine));
+        p.drawEllipse(seat, 38.0 * i, 26.0 * i);
+    }
+    // The listener: a sofa and a head.
+    p.setPen(Stroke(kMuted, 1.4));
+    p.setBrush(QColor(0x2b, 0x31, 0x3b));
+    p.drawRoundedRect(QRectF(seat.x() - 30, seat.y() + 8, 60, 22), 6, 6);
+    p.setBrush(kSurfaceHi);
+    p.drawEllipse(seat + QPointF(0, 4), 9, 9);
+    for (const vx::peripherals::SpeakerRow& row : vx::peripherals::DefaultSpeakerTable()) {
+        const QRectF r(QPointF(row.rect.left, row.rect.top) - kSpeakerOrigin, QSizeF(row.rect.width, row.rect.height));
+        SpeakerBox(p, r, false);
+    }
+}
+
+void SpeakerLit(QPainter& p, QSizeF s) {
+    const QRectF r(QPointF(6, 6), s - QSizeF(12, 12));
+    QRadialGradient glow(r.center(), std::max(s.width(), s.height()) * 0.7);
+    glow.setColorAt(0, QColor(0x46, 0xa0, 0xff, 150));
+    glow.setColorAt(1, QColor(0x46, 0xa0, 0xff, 0));
+    p.fillRect(QRectF(QPointF(), s), glow);
+    SpeakerBox(p, r, true);
+}
+
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
@@ -533,7 +596,7 @@ int main(int argc, char** argv) {
             Save(QString("sync") + Suffix(st), {40, 28}, [st](QPainter& p, QSizeF s) { Sync(p, s, st); });
         }
     }
-    for (int page : {0, 1, 2, 3, 5, 6})
+    for (int page : {0, 1, 2, 3, 4, 5, 6})
         for (State st : {State::Normal, State::Hover, State::Checked})
             Save(QString("page_%1%2").arg(page).arg(Suffix(st)), {64, 56},
                  [page, st](QPainter& p, QSizeF s) { PageButton(p, s, page, st); });
@@ -573,6 +636,10 @@ int main(int argc, char** argv) {
         Save(QString("img_%1").arg(t.id), {48, 26}, [&t](QPainter& p, QSizeF s) { t.draw(p, s, false); });
         Save(QString("img_%1_hover").arg(t.id), {48, 26}, [&t](QPainter& p, QSizeF s) { t.draw(p, s, true); });
     }
+    Save("speakers", kSpeakerPicture.toSize(), SpeakerRoom);
+    // A highlighted speaker: its rectangle and 6 pixels around it, for the glow.
+    for (const vx::peripherals::SpeakerRow& row : vx::peripherals::DefaultSpeakerTable())
+        Save(QString("img_%1").arg(row.image), {row.rect.width + 12, row.rect.height + 12}, SpeakerLit);
     Save("settings", {28, 28}, [](QPainter& p, QSizeF s) { Gear(p, s, false); });
     Save("settings_hover", {28, 28}, [](QPainter& p, QSizeF s) { Gear(p, s, true); });
     Save("hide", {28, 28}, [](QPainter& p, QSizeF s) { HideIcon(p, s, false); });

@@ -123,6 +123,7 @@ QWidget* MainWindow::BuildPageButtons() {
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
+    pageButtons_ = layout;
     // Tooltips where the message table has a fitting row.
     const std::map<int, int> tooltipRows = {{tuning::kPageOneClick, 252},
                                             {tuning::kPageOverclock, 1},
@@ -145,6 +146,7 @@ QWidget* MainWindow::BuildPages() {
     panel->setMinimumSize(560, 430);
     auto* stack = new QVBoxLayout(panel);
     stack->setContentsMargins(16, 14, 16, 14);
+    pagesStack_ = stack;
     const std::pair<int, QWidget*> pages[] = {
         {tuning::kPageOneClick, BuildOneClickPage()},    {tuning::kPageOverclock, BuildOverclockPage()},
         {tuning::kPageRegulators, BuildRegulatorPage()}, {tuning::kPageLighting, new QWidget},

@@ -21,6 +21,7 @@ namespace vx::tuning { class ProfileSlots; }
 namespace vx::peripherals {
 class KeyboardCompanion;
 class LedLighting;
+class SpeakerTest;
 }  // namespace vx::peripherals
 
 namespace vx::qt {
@@ -71,6 +72,9 @@ public:
     /// Adds the keyboard's two controls to the lighting page, shown while the keyboard is
     /// attached; `keyboard` must outlive the window. Call after AttachLighting.
     void AttachKeyboard(peripherals::KeyboardCompanion& keyboard);
+
+    /// Adds page 4, the HDMI audio speaker test; `speakers` must outlive the window.
+    void AttachSpeakers(peripherals::SpeakerTest& speakers);
 
     /// The first widget bound to a model (tests, screenshots).
     SkinnedSlider* SliderFor(const ui::CCVSlider& model) const;
@@ -135,6 +139,7 @@ private:
     void NoticePageChange();
     void RenderInfo();
     void RenderMonitor();
+    void RenderSpeakers();
 
     tuning::CCorvaneHDDlg& dialog_;
     std::vector<GpuIdentity> identities_;
@@ -156,6 +161,10 @@ private:
     QVBoxLayout* lightingRows_ = nullptr;
     peripherals::KeyboardCompanion* keyboard_ = nullptr;
     int32_t shownPage_ = -1;  // the page the keyboard controls were last checked for
+    QVBoxLayout* pageButtons_ = nullptr;
+    QVBoxLayout* pagesStack_ = nullptr;
+    peripherals::SpeakerTest* speakers_ = nullptr;
+    QLabel* hdmiStatus_ = nullptr;
 };
 
 }  // namespace vx::qt

@@ -61,6 +61,7 @@ void MainWindow::Render() {
         fanCurve_->update();
     }
     for (const auto& [page, section] : pageSections_) section->setVisible(page == dialog_.activePage());
+    RenderSpeakers();
 
     for (const SliderView& view : sliders_) {
         const ui::CCVSlider& model = *view.model;

@@ -7,9 +7,13 @@
 #include <optional>
 
 #include "app/CCorvaneHDApp.h"
+#include "app/RegistryValues.h"  // speaker test: "HdmiAutoSet"
 #include "monitor/SampleLoop.h"  // monitoring
 #include "peripherals/KeyboardCompanion.h"  // keyboard companion
 #include "peripherals/LedLighting.h"  // card lighting
+#include "peripherals/SpeakerClips.h"  // speaker test
+#include "peripherals/SpeakerTest.h"  // speaker test
+#include "platform/AudioDevices.h"  // speaker test
 #include "platform/PlatformServices.h"
 #include "qt/AdvanceWindow.h"  // advanced control window
 #include "qt/AlarmWindow.h"    // monitoring
@@ -125,6 +129,8 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     std::unique_ptr<ChartsHost> charts;                          // history charts
     std::unique_ptr<peripherals::LedLighting> lighting;          // card lighting
     KeyboardHost keyboard;                                       // keyboard companion
+    std::unique_ptr<platform::AudioDevices> audioDevices = platform::AudioDevices::Make();  // speaker test
+    std::unique_ptr<peripherals::SpeakerTest> speakers;                                   // speaker test
     Skin::Instance().SetDirectory(session.skinDir);
     tuning::MainDialogHooks hooks;
     hooks.modelChanged = [&mainView] {
@@ -180,6 +186,19 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     }, [&dialog] { return dialog && dialog->activePage() == tuning::kPageLighting; });
     view->AttachKeyboard(*keyboard.companion);
     // End of keyboard companion.
+    // Speaker test: page 4, and timer 45 making the card's HDMI audio device the default.
+    speakers = std::make_unique<peripherals::SpeakerTest>(*audioDevices, loop,
+                                                          peripherals::SpeakerClipFolder(session.skinDir.parent_path()));
+    view->AttachSpeakers(*speakers);
+    speakers->StartAutoSelect(
+        [&services, &application] {
+            app::ReadRegFlagInto(*services.settingsStore, app::reg::kHdmiAutoSet, application.settings().hdmiAutoSet);
+            return application.settings().hdmiAutoSet;
+        },
+        [&mainView] {
+            if (mainView) mainView->ModelChanged();
+        });
+    // End of speaker test.
     host->SetContent(view);
     tuning::CCorvaneHDDlg* controller = dialog.get();
     HostWindow* frame = host.get();
@@ -236,6 +255,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     // before the GPU layer.
     advancedHost.reset();  // advanced control window: before the controller it reads through
     host.reset();
+    speakers.reset();  // speaker test: after the page that draws it; its clip ends with it
     charts.reset();   // history charts: they read the controller's live fields
     sampler.reset();  // monitoring: after the window that shows its curve, before the controller
     profileSlots.reset();                // settings file

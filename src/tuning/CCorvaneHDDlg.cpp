@@ -312,9 +312,15 @@ void CCorvaneHDDlg::SelectOneClickMode(int32_t mode) {
 }
 
 void CCorvaneHDDlg::ShowPage(int32_t page) {
-    if (!IsPage(page)) return;
+    if (!IsPage(page) && !(page == kPageSpeakers && speakerPage_)) return;
     activePage_ = page;
     for (int i = 0; i < 7; ++i) buttons.pages[static_cast<std::size_t>(i)].SetCheck(i == page);
+    Changed();
+}
+
+void CCorvaneHDDlg::EnableSpeakerPage() {
+    speakerPage_ = true;
+    buttons.pages[kPageSpeakers].ShowWindow(true);
     Changed();
 }
 

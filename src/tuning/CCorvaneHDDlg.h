@@ -33,6 +33,7 @@ enum Page : int32_t {
     kPageOverclock = 1,
     kPageRegulators = 2,
     kPageLighting = 3,
+    kPageSpeakers = 4,  // only where the program has the speaker test (EnableSpeakerPage)
     kPageMonitor = 5,
     kPageFactoryBoost = 6,
 };
@@ -204,6 +205,8 @@ public:
     void SetUnlockMax(bool on);
     void SelectOneClickMode(int32_t mode);  // 1, 2 or 3
     void ShowPage(int32_t page);
+    /// Shows page button 4, the HDMI audio speaker test; APPLY does nothing there.
+    void EnableSpeakerPage();
     /// Whether the control `controlId` (a slider's or button's id()) belongs to the active
     /// page; controls outside the page table (GPU, page, apply... buttons) always do. A view
     /// shows a control when this and its model's IsVisible() are both true.
@@ -300,6 +303,7 @@ private:
 
     int32_t currentGpu_ = -1;
     int32_t activePage_ = kPageOverclock;
+    bool speakerPage_ = false;
     int32_t oneClickMode_ = kOneClickNone;
     int32_t fanRangeMin_ = 10;
     int32_t fanRangeMax_ = 100;

@@ -11,6 +11,7 @@
 
 #include "platform/posix/PosixSystemActions.h"
 #include "support/ChildProcess.h"
+#include "support/SoundServer.h"
 #include "support/TempDir.h"
 
 namespace vx::platform {
@@ -42,13 +43,6 @@ TEST(PosixSystemActionsTest, RunsBoundedAndFallsBackToTheNextCommand) {
     EXPECT_FALSE(PosixSystemActions("/bin/false", "/nonexistent/vx-shutdown").ScheduleShutdown(10, "m"));
 }
 
-std::string OnPath(const std::string& name) {
-    std::istringstream path(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
-    for (std::string dir; std::getline(path, dir, ':');)
-        if (::access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
-    return {};
-}
-
 // Where a recording holds a tone: its loud stretch, its peak and the frequency of its zero
 // crossings; nothing until the tone is followed by 100 ms of quiet.
 struct Tone {
@@ -74,35 +68,20 @@ std::optional<Tone> FindTone(const std::string& raw) {
 }
 
 TEST(PosixSystemActionsTest, BeepIsAToneThatARunningSoundServerPlays) {
-    const std::string pulseaudio = OnPath("pulseaudio");
-    if (pulseaudio.empty()) GTEST_SKIP() << "no pulseaudio binary to start a sound server with";
-    const std::string parecord = OnPath("parecord");
+    if (test::SoundServer::OnPath("pulseaudio").empty()) GTEST_SKIP() << "no pulseaudio binary to start a sound server with";
+    test::SoundServer server({"module-null-sink sink_name=vxtest"});
+    ASSERT_TRUE(server.running()) << "no sound server: " << server.why();
+    const std::string parecord = test::SoundServer::OnPath("parecord");
     ASSERT_FALSE(parecord.empty()) << "parecord (pulseaudio-utils) records what the server plays";
     ASSERT_TRUE(PulseTone::LibraryAvailable());
+    const std::string address = server.address();
+    auto waitFor = [](auto condition) { return test::SoundServer::WaitFor(condition); };
 
-    test::TempDir dir;
-    const std::map<std::string, std::string> env{{"HOME", dir.path().string()},
-                                                 {"XDG_RUNTIME_DIR", dir.path().string()},
-                                                 {"PULSE_RUNTIME_PATH", (dir / "pulse").string()},
-                                                 {"PATH", "/usr/bin:/bin"}};
-    std::filesystem::create_directories(dir / "out" / "server");
-    std::filesystem::create_directories(dir / "out" / "recorder");
-    test::ChildProcess server(pulseaudio,
-                              {"--daemonize=no", "-n", "--exit-idle-time=-1", "--load=module-native-protocol-unix",
-                               "--load=module-null-sink sink_name=vxtest"},
-                              env, dir / "out" / "server");
-    const std::string address = "unix:" + (dir / "pulse" / "native").string();
-    auto waitFor = [](auto condition) {
-        for (int i = 0; i < 500 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return condition();
-    };
-    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(dir / "pulse" / "native"); })) << "no sound server";
-
-    const auto recording = dir / "tone.raw";
+    const auto recording = server.dir() / "tone.raw";
     test::ChildProcess recorder(parecord,
                                 {"--server=" + address, "--device=vxtest.monitor", "--raw", "--format=s16le",
                                  "--rate=44100", "--channels=1", recording.string()},
-                                env, dir / "out" / "recorder");
+                                server.env(), server.OutputDir("recorder"));
     // The null sink's monitor streams silence once the recorder is connected.
     ASSERT_TRUE(waitFor([&] { return test::TempDir::ReadFile(recording).size() > 4096; })) << "nothing recorded";
 
@@ -119,7 +98,7 @@ TEST(PosixSystemActionsTest, BeepIsAToneThatARunningSoundServerPlays) {
     EXPECT_NEAR(tone->frequencyHz, 2300, 115);
 
     // Without a server nothing plays, nothing fails and nothing waits.
-    EXPECT_FALSE(PulseTone("unix:" + (dir / "none" / "native").string()).Play(2300, 100));
+    EXPECT_FALSE(PulseTone("unix:" + (server.dir() / "none" / "native").string()).Play(2300, 100));
     PosixSystemActions("/bin/false", "/bin/false", std::chrono::seconds(1), "unix:/nonexistent/native").Beep(2300, 800);
 }
 

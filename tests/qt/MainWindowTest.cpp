@@ -15,6 +15,7 @@
 #include "gpu/DriverBinding.h"
 #include "gpu/NvApiIds.h"
 #include "monitor/SampleLoop.h"
+#include "peripherals/SpeakerTest.h"
 #include "qt/FanCurveView.h"
 #include "qt/MainWindow.h"
 #include "qt/QtEventLoop.h"
@@ -25,6 +26,7 @@
 #include "sim/ClockConfig.h"
 #include "sim/Rig.h"
 #include "sim/Simulator.h"
+#include "support/FakeAudioDevices.h"
 #include "support/FakeClock.h"
 #include "support/FakeSettingsStore.h"
 #include "support/FakeSystemActions.h"
@@ -362,11 +364,50 @@ TEST_F(MainWindowTest, FanCurveDrawsTheModelAndItsDoubleClickSwitchesTheShape) {
     EXPECT_EQ(gpus->uiFlag(kPascal), 1);
 }
 
+TEST_F(MainWindowTest, TheSpeakerPagePlaysTheClickedSpeakerAndShowsItLit) {
+    Open(sim::DemoRig());
+    FakeAudioDevices audio;
+    audio.devices = {{"hdmi", "HDA NVidia Digital Stereo (HDMI)", "HDA NVidia"}};
+    peripherals::SpeakerTest speakers(audio, loop, "/clips");
+    window->AttachSpeakers(speakers);
+    speakers.StartAutoSelect([] { return false; }, [this] { window->ModelChanged(); });
+    Button(dialog->buttons.pages[tuning::kPageSpeakers])->click();
+    EXPECT_EQ(dialog->activePage(), tuning::kPageSpeakers);
+    auto* picture = window->findChild<QWidget*>("speakerPicture");
+    ASSERT_TRUE(picture && picture->isVisible());
+    EXPECT_FALSE(Slider(dialog->sliders.fanSpeed)->isVisible());
+
+    // Front right (row 3) at 359,380 in window coordinates; the picture starts at 100,320.
+    const QPoint frontRight(359 - 100 + 10, 380 - 320 + 23);
+    const QColor idle = picture->grab().toImage().pixelColor(frontRight);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(frontRight), picture->mapToGlobal(QPointF(frontRight)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(picture, &press);
+    EXPECT_EQ(audio.played, std::vector<std::string>{"clip3.wav"});
+    const QColor lit = picture->grab().toImage().pixelColor(frontRight);
+    EXPECT_GT(lit.blue(), idle.blue() + 60) << "the highlight image is drawn over the speaker";
+
+    Button(speakers.autoSelect)->click();
+    speakers.WaitForAutoSelect();
+    QCoreApplication::processEvents();  // the result, posted back
+    EXPECT_EQ(audio.defaultsSet, std::vector<std::string>{"hdmi"});
+    EXPECT_TRUE(LabelTexts().join("|").contains("HDMI: the card's audio device is connected"));
+    Button(speakers.play)->click();
+    EXPECT_EQ(audio.played.back(), "clip3.wav");
+    if (const char* folder = std::getenv("VX_SCREENSHOT_DIR"))
+        window->grab().save(QString(folder) + "/page-4-speakers.png");
+    window.reset();  // before the speakers it draws
+}
+
 TEST_F(MainWindowTest, EveryImageTheWindowDrawsIsInTheSkinAtBothScales) {
     Open(sim::DemoRig());
     qt::Skin& skin = qt::Skin::Instance();
     skin.SetDirectory(skin.directory());  // forget earlier tests' lookups
-    for (int page : {0, 1, 2, 3, 5, 6}) {
+    FakeAudioDevices audio;
+    peripherals::SpeakerTest speakers(audio, loop, "/clips");
+    window->AttachSpeakers(speakers);
+    speakers.PlaySpeaker(0);  // the highlight images too
+    for (int page : {0, 1, 2, 3, 4, 5, 6}) {
         dialog->ShowPage(page);
         window->grab();
     }
@@ -386,6 +427,7 @@ TEST_F(MainWindowTest, EveryImageTheWindowDrawsIsInTheSkinAtBothScales) {
         EXPECT_FALSE(two.isNull()) << name.toStdString() << " has no 2x image";
         EXPECT_EQ(two.size(), one.size() * 2) << name.toStdString();
     }
+    window.reset();  // before the speakers it draws
 }
 
 }  // namespace

@@ -170,6 +170,14 @@ TEST_F(ToggleTest, PagesShowTheirOwnControls) {
     d.ShowPage(tuning::kPageOneClick);
     EXPECT_TRUE(d.OnActivePage(d.buttons.oneClick[0].id()));
     EXPECT_FALSE(d.OnActivePage(d.buttons.factoryBoost.id()));
+
+    // With the speaker test, page 4 is its page and shows none of the tuning controls.
+    d.EnableSpeakerPage();
+    EXPECT_TRUE(d.buttons.pages[4].IsVisible());
+    d.ShowPage(tuning::kPageSpeakers);
+    EXPECT_EQ(d.activePage(), tuning::kPageSpeakers);
+    EXPECT_FALSE(d.OnActivePage(d.buttons.oneClick[0].id()));
+    EXPECT_FALSE(d.OnActivePage(d.sliders.gpuClockOffset.id()));
 }
 
 TEST_F(ToggleTest, WindowStatesGoThroughTheHooks) {

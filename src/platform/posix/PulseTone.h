@@ -12,7 +12,6 @@ namespace vx::platform {
 
 class PulseTone {
 public:
-    static constexpr std::chrono::milliseconds kConnectTimeout{5000};
     static constexpr uint32_t kSampleRate = 44100;
     static constexpr uint32_t kMaxDurationMs = 5000;
 
@@ -29,7 +28,7 @@ public:
     bool Start(uint32_t frequencyHz, uint32_t durationMs);
 
     /// Plays the tone on the calling thread: true when the server played it to the end. Never
-    /// waits longer than twice the connect time-out plus the tone plus three seconds.
+    /// waits longer than twice the connect time-out (PulseSession) plus the tone plus three seconds.
     bool Play(uint32_t frequencyHz, uint32_t durationMs);
 
     /// Whether the client library could be loaded.
