@@ -71,6 +71,9 @@ public:
     /// Adds the keyboard's two controls to the lighting page, shown while the keyboard is
     /// attached; `keyboard` must outlive the window. Call after AttachLighting.
     void AttachKeyboard(peripherals::KeyboardCompanion& keyboard);
+    /// Adds the LCD module's button to the lighting page; `open` shows the display panel.
+    /// Call after AttachLighting.
+    void AttachLcmPanel(std::function<void()> open);
 
     /// The first widget bound to a model (tests, screenshots).
     SkinnedSlider* SliderFor(const ui::CCVSlider& model) const;
@@ -156,6 +159,7 @@ private:
     QVBoxLayout* lightingRows_ = nullptr;
     peripherals::KeyboardCompanion* keyboard_ = nullptr;
     int32_t shownPage_ = -1;  // the page the keyboard controls were last checked for
+    ui::CCVButton lcmPanelButton_{0};  // LCD module: opens the display panel
 };
 
 }  // namespace vx::qt
