@@ -32,7 +32,14 @@ QString LcmWindowStyle() {
            "  margin-top: 14px; padding: 10px 8px 8px 8px; background: #1c2129; }"
            "QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; }"
            "QLabel, QCheckBox, QRadioButton { color: #d8dee9; font-size: 12px; background: transparent; }"
-           "QCheckBox:disabled, QRadioButton:disabled, QLabel:disabled { color: #5d6675; }"
+           "QCheckBox:disabled, QRadioButton:disabled, QLabel:disabled { color: #8a93a3; }"
+           "QCheckBox::indicator, QRadioButton::indicator { width: 14px; height: 14px; border: 1px solid #56627a;"
+           "  background: #20252d; }"
+           "QCheckBox::indicator { border-radius: 3px; }"
+           "QRadioButton::indicator { border-radius: 8px; }"
+           "QCheckBox::indicator:checked { background: #46a0ff; border-color: #7cc0ff; }"
+           "QRadioButton::indicator:checked { border-color: #7cc0ff; background: qradialgradient(cx: 0.5, cy: 0.5,"
+           "  radius: 0.5, fx: 0.5, fy: 0.5, stop: 0 #ffffff, stop: 0.4 #ffffff, stop: 0.5 #46a0ff, stop: 1 #46a0ff); }"
            "QLineEdit, QSpinBox, QComboBox { color: #e6ecf5; background: #2b313b; border: 1px solid #3b4452;"
            "  border-radius: 5px; padding: 3px 6px; }"
            "QLineEdit:disabled, QComboBox:disabled { color: #5d6675; background: #20252c; }"
@@ -79,6 +86,7 @@ LcmPanelWindow::LcmPanelWindow(peripherals::LcmDisplay& display, Target target, 
     for (int k = 1; k <= 3; ++k) screenCount_->addItem(QString(k == 1 ? "%1 screen" : "%1 screens").arg(k));
     auto* fontRow = new QHBoxLayout;
     fontRow->addWidget(largeFont_);
+    fontRow->addSpacing(8);
     fontRow->addWidget(screenCount_);
     fontRow->addSpacing(16);
     fontRow->addWidget(standardFont_);
@@ -94,6 +102,8 @@ LcmPanelWindow::LcmPanelWindow(peripherals::LcmDisplay& display, Target target, 
         screens_[k]->setMinimumWidth(300);
         intervals_[k] = new QSpinBox;
         intervals_[k]->setRange(0, 255);
+        intervals_[k]->setButtonSymbols(QAbstractSpinBox::NoButtons);
+        intervals_[k]->setAlignment(Qt::AlignRight);
         intervals_[k]->setToolTip("Seconds this screen stays before the next");
         form->addWidget(new QLabel(QString("Screen %1").arg(k + 1)), row, 0);
         form->addWidget(screens_[k], row, 1);

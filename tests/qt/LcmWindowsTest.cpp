@@ -15,6 +15,7 @@
 
 #include "gpu/DriverBinding.h"
 #include "peripherals/LedLighting.h"
+#include "qt/HostWindow.h"
 #include "qt/LcmWindows.h"
 #include "qt/MainWindow.h"
 #include "qt/QtEventLoop.h"
@@ -131,20 +132,22 @@ TEST_F(LcmWindowsTest, TheLightingPageOpensThePanel) {
     tuning::CCorvaneHDDlg dialog(*gpus, prompts, loop, clock, settings, {});
     tuning::LightingValues lightingSaved;
     peripherals::LedLighting lighting(*gpus, clock, lightingSaved);
-    qt::MainWindow window(dialog, qt::ReadGpuIdentities(dialog));
+    qt::HostWindow host;
+    auto* window = new qt::MainWindow(dialog, qt::ReadGpuIdentities(dialog));
+    host.SetContent(window);
     dialog.OnInitDialog(1);
-    window.AttachLighting(lighting);
+    window->AttachLighting(lighting);
     int opened = 0;
-    window.AttachLcmPanel([&opened] { ++opened; });
+    window->AttachLcmPanel([&opened] { ++opened; });
     dialog.ShowPage(tuning::kPageLighting);
-    window.resize(1000, 620);
-    window.show();
-    window.ModelChanged();
+    host.resize(1010, 600);
+    host.show();
+    window->ModelChanged();
     QCoreApplication::processEvents();
-    auto* button = window.findChild<qt::SkinnedButton*>("lcmPanel");
+    auto* button = window->findChild<qt::SkinnedButton*>("lcmPanel");
     ASSERT_NE(button, nullptr);
     EXPECT_TRUE(button->isVisible());
-    Keep(window, "page-3-lighting.png");
+    Keep(host, "page-3-lighting-lcd.png");
     button->click();
     EXPECT_EQ(opened, 1);
 }
