@@ -76,12 +76,6 @@ LcmService::LcmService(platform::ServiceControl& control, ui::IPrompts& prompts,
                        bool running)
     : control_(control), prompts_(prompts), clock_(clock), installed_(installed), running_(running) {}
 
-void LcmService::QueryLcmService() {
-    const State state = control_.Query(kLcmServiceUnit);
-    installed_ = state != State::NotInstalled;
-    running_ = state == State::Running;
-}
-
 bool LcmService::WaitFor(State target) {
     for (int poll = 0; poll < kMaxPolls; ++poll) {
         const platform::ServiceControl::Status status = control_.QueryStatus(kLcmServiceUnit);

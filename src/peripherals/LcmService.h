@@ -30,11 +30,10 @@ public:
     /// Polls of one start or stop at most; a service that never settles ends the wait.
     static constexpr int kMaxPolls = 240;
 
+    /// `installed` and `running` are the start-up probe's (CCorvaneHDApp::ProbeLcmService).
     LcmService(platform::ServiceControl& control, ui::IPrompts& prompts, ui::IClock& clock, bool installed,
                bool running);
 
-    /// The start-up probe: installed when the service manager knows the unit, running unless stopped.
-    void QueryLcmService();
     /// Stops a running service or starts a stopped one, waiting until it has, and tells the user.
     void ToggleLcmService();
     /// Stops the service when it runs, waiting as the toggle does, without a word.

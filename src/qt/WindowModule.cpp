@@ -62,8 +62,7 @@ struct LcmHost {
     std::unique_ptr<platform::ProcessLauncher> scripts = platform::ProcessLauncher::Make();
 
     void OpenServices(const std::filesystem::path& programFolder, QWidget* parent) {
-        // The scripts run on their own: what they changed shows the next time.
-        service->QueryLcmService();
+        // The flags are those of start-up and the toggle, as the settings dialog's line shows them.
         peripherals::CLCMServicesDlg dialog(*service, *scripts, programFolder);
         LcmServicesWindow window(dialog, parent);
         window.exec();
