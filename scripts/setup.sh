@@ -14,6 +14,7 @@ packages=(
   xdotool imagemagick  # screenshots and CPU figures of the running program under Xvfb
   libpulse-dev pulseaudio pulseaudio-utils sox  # the alarm tone and the speaker test, tested against a real sound server
   libudev-dev        # USB hot-plug of the companion keyboard
+  dbus-daemon systemd  # the resume watcher on a test bus; the LCD service's unit checked by systemd-analyze
 )
 
 missing=()

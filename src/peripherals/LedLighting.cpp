@@ -105,6 +105,12 @@ void LedLighting::EndSession() {
     effects_.Stop();  // off writes once and ends: this only waits for it
 }
 
+void LedLighting::OnGpuSelected() {
+    const int count = std::min<int>(gpus_.GetGpuCount(), LedController::kMaxGpus);
+    for (int gpu = 0; gpu < count; ++gpu)
+        controller_.SetGpuKind(static_cast<uint8_t>(gpu), controller_.ProbeLedController(static_cast<uint8_t>(gpu)));
+}
+
 void LedLighting::FollowReadings(const tuning::CCorvaneHDDlg& dialog) {
     const int count = std::min(dialog.gpuCount(), LedController::kMaxGpus);
     for (int gpu = 0; gpu < count; ++gpu) {

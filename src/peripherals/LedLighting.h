@@ -58,6 +58,9 @@ public:
     void Reset(int currentGpu);
     /// Every GPU dark with the session-ending colour writes; no effect thread stays.
     void EndSession();
+    /// A GPU was selected: every GPU's own controller kind is probed again (0 where nothing
+    /// answers, so the kind found at start applies there); the kind found at start stays.
+    void OnGpuSelected();
 
     /// Takes the readings the temperature, load and fan effects follow (after each sample).
     void FollowReadings(const tuning::CCorvaneHDDlg& dialog);

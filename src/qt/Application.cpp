@@ -14,11 +14,15 @@
 #include "maintenance/BoardIdentification.h"
 #include "monitor/SampleLine.h"  // monitoring
 #include "monitor/SampleLoop.h"  // monitoring
+#include "peripherals/LcmMessage.h"  // LCD module
+#include "peripherals/LcmService.h"  // LCD module
 #include "peripherals/LedLighting.h"  // card lighting
+#include "peripherals/ResumePath.h"  // resume from suspend
 #include "platform/InstanceRequests.h"  // advanced control window
 #include "platform/PlatformServices.h"
 #include "platform/TerminationSignals.h"
 #include "platform/posix/SysfsBiosImage.h"
+#include "qt/LogindResumeWatcher.h"  // resume from suspend
 #include "qt/QtEventLoop.h"
 #include "qt/WindowFrontEnd.h"
 #include "sim/SimBiosImage.h"
@@ -191,10 +195,20 @@ int RunApplication(int argc, char** argv) {
     else
         biosImages = std::make_unique<platform::SysfsBiosImage>();
     maintenance::BoardIdentification(application.gpu(), *biosImages, loop, [](uint32_t) {}).Wait();
+    // LCD module: the service scripts are written afresh at every start.
+    peripherals::LcmService::WriteServiceScripts(paths.dataDir);
+    // Resume from suspend: the saved settings, the module's message and the lighting again.
+    peripherals::ResumePath resume(application.settings(), userSettings);
+    // Without a system bus (containers) that is a diagnostic, shown with --verbose.
+    LogindResumeWatcher resumeWatcher({}, [verbose = cl.verbose](const std::string& line) {
+        if (verbose) std::fputs(line.c_str(), stderr);
+    });
+    resumeWatcher.Start([&resume] { resume.OnResume(); });
+    // End of resume from suspend.
     if (!headless) {
         const int status = window.frontEnd->Run(
             WindowSession{application, services, userSettings, loop, paths.templatesDir / "skin", paths.dataDir,
-                          cl.advanced, paths.cacheDir});
+                          cl.advanced, paths.cacheDir, &resume});
         application.gpu().ReleaseHandles();
         return status;
     }
@@ -209,6 +223,12 @@ int RunApplication(int argc, char** argv) {
     auto lighting = std::make_unique<peripherals::LedLighting>(application.gpu(), ui::SystemClock(),
                                                                 userSettings.kept.lighting);
     lighting->Startup(0);
+    // LCD module: the saved message at start and after a resume.
+    peripherals::LcmDisplay lcmDisplay(application.gpu(), consolePrompts, userSettings.kept.lcm);
+    lcmDisplay.Resend();
+    resume.AttachDisplay(&lcmDisplay);
+    resume.AttachLighting(&lighting->effects());
+    resume.SetRestoredHook([controller = dialog.get()] { controller->RefreshFromHardware(false); });
     monitor::SampleHooks sampleHooks;
     sampleHooks.sampled = [controller = dialog.get(), lights = lighting.get()] {
         PrintSampleLines(*controller);
@@ -225,6 +245,9 @@ int RunApplication(int argc, char** argv) {
     const int status = qapp->exec();
     sampler->Stop();  // monitoring
     sampler.reset();  // monitoring: before the controller it samples through
+    resume.AttachDisplay(nullptr);   // resume from suspend
+    resume.AttachLighting(nullptr);  // resume from suspend
+    resume.SetRestoredHook({});      // resume from suspend
     lighting.reset();  // card lighting: its thread ends before the GPU layer goes
     dialog.reset();
     application.gpu().ReleaseHandles();

@@ -72,6 +72,9 @@ public:
     /// Adds the keyboard's two controls to the lighting page, shown while the keyboard is
     /// attached; `keyboard` must outlive the window. Call after AttachLighting.
     void AttachKeyboard(peripherals::KeyboardCompanion& keyboard);
+    /// Adds the LCD module's button to the lighting page; `open` shows the display panel.
+    /// Call after AttachLighting.
+    void AttachLcmPanel(std::function<void()> open);
 
     /// Adds page 4, the HDMI audio speaker test; `speakers` must outlive the window.
     void AttachSpeakers(peripherals::SpeakerTest& speakers);
@@ -165,6 +168,7 @@ private:
     QVBoxLayout* pagesStack_ = nullptr;
     peripherals::SpeakerTest* speakers_ = nullptr;
     QLabel* hdmiStatus_ = nullptr;
+    ui::CCVButton lcmPanelButton_{0};  // LCD module: opens the display panel
 };
 
 }  // namespace vx::qt

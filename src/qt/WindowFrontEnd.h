@@ -13,6 +13,7 @@
 namespace vx::app { class CCorvaneHDApp; class FontRegistry; }
 namespace vx::platform { class InstanceGuard; struct PlatformServices; }
 namespace vx::tuning { class UserSettingsFile; }
+namespace vx::peripherals { class ResumePath; }
 namespace vx::ui { class IPrompts; }
 
 namespace vx::qt {
@@ -29,6 +30,7 @@ struct WindowSession {
     std::filesystem::path dataDir;  // the program folder: monitor logs
     bool openAdvanced = false;  // --advanced
     std::filesystem::path cacheDir;  // the update check's download
+    peripherals::ResumePath* resume = nullptr;  // LCD module, lighting: what a resume redoes
 };
 
 class WindowFrontEnd {

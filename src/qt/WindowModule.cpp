@@ -10,6 +10,9 @@
 #include "app/RegistryValues.h"  // speaker test: "HdmiAutoSet"
 #include "monitor/SampleLoop.h"  // monitoring
 #include "peripherals/KeyboardCompanion.h"  // keyboard companion
+#include "peripherals/LcmMessage.h"  // LCD module
+#include "peripherals/LcmService.h"  // LCD module
+#include "peripherals/ResumePath.h"  // resume from suspend
 #include "peripherals/LedLighting.h"  // card lighting
 #include "peripherals/SpeakerClips.h"  // speaker test
 #include "peripherals/SpeakerTest.h"  // speaker test
@@ -20,6 +23,7 @@
 #include "qt/ChartsHost.h"     // history charts
 #include "qt/DisplayBellActions.h"  // monitoring
 #include "qt/HostWindow.h"
+#include "qt/LcmWindows.h"  // LCD module
 #include "qt/MainWindow.h"
 #include "qt/ProfileWindow.h"  // profile window; keeps the profile slots' header clear of Qt's `slots`
 #include "qt/QtEventLoop.h"
@@ -54,6 +58,27 @@ void OpenProfileWindow(tuning::ProfileSlots& profileSlots, ui::IPrompts& prompts
     ProfileWindow window(profileDialog, profileSlots, std::move(onLoaded), parent);
     window.exec();
 }
+
+// LCD module: the display panel and, from it, the "LCM Services" window; both modal.
+struct LcmHost {
+    std::unique_ptr<peripherals::LcmDisplay> display;
+    std::unique_ptr<peripherals::LcmService> service;
+    std::unique_ptr<platform::ProcessLauncher> scripts = platform::ProcessLauncher::Make();
+
+    void OpenServices(const std::filesystem::path& programFolder, QWidget* parent) {
+        // The flags are those of start-up and the toggle, as the settings dialog's line shows them.
+        peripherals::CLCMServicesDlg dialog(*service, *scripts, programFolder);
+        LcmServicesWindow window(dialog, parent);
+        window.exec();
+    }
+    void OpenPanel(const tuning::CCorvaneHDDlg& controller, const std::filesystem::path& programFolder,
+                   QWidget* parent) {
+        LcmPanelWindow window(*display,
+                              {[&controller] { return controller.currentGpu(); }, [&controller] { return controller.syncAll(); }},
+                              [this, programFolder, &window] { OpenServices(programFolder, &window); }, parent);
+        window.exec();
+    }
+};
 
 // The window shows at once, unless it starts minimized or in the notification area.
 void ShowForStartupMode(HostWindow& host, int mode) {
@@ -131,6 +156,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     KeyboardHost keyboard;                                       // keyboard companion
     std::unique_ptr<platform::AudioDevices> audioDevices = platform::AudioDevices::Make();  // speaker test
     std::unique_ptr<peripherals::SpeakerTest> speakers;                                   // speaker test
+    LcmHost lcm;                                                 // LCD module
     Skin::Instance().SetDirectory(session.skinDir);
     tuning::MainDialogHooks hooks;
     hooks.modelChanged = [&mainView] {
@@ -161,6 +187,9 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     };
     hooks.restoreLighting = [&lighting, &dialog] {
         if (lighting && dialog) lighting->Reset(dialog->currentGpu());
+    };
+    hooks.gpuSelected = [&lighting](int) {
+        if (lighting) lighting->OnGpuSelected();
     };
     lighting = std::make_unique<peripherals::LedLighting>(application.gpu(), ui::SystemClock(), userSettings.kept.lighting);
     lighting->Startup(0);
@@ -199,6 +228,16 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
             if (mainView) mainView->ModelChanged();
         });
     // End of speaker test.
+    // LCD module: the saved message at start and after a resume; the panel from the lighting page.
+    lcm.display = std::make_unique<peripherals::LcmDisplay>(application.gpu(), prompts_, userSettings.kept.lcm);
+    lcm.service = std::make_unique<peripherals::LcmService>(*services.serviceControl, prompts_, ui::SystemClock(),
+                                                            application.lcmServiceInstalled(),
+                                                            application.lcmServiceRunning());
+    lcm.display->Resend();
+    view->AttachLcmPanel([&lcm, &dialog, &hostView, &session] {
+        if (dialog) lcm.OpenPanel(*dialog, session.dataDir, hostView);
+    });
+    // End of LCD module.
     host->SetContent(view);
     tuning::CCorvaneHDDlg* controller = dialog.get();
     HostWindow* frame = host.get();
@@ -217,6 +256,16 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     // End of advanced control and profile windows.
     ShowForStartupMode(*host, application.startupMode());
     controller->OnInitDialog(application.startupMode());
+    // Resume from suspend: settings, the module's message and the lighting again; the window
+    // then shows what the hardware holds.
+    if (session.resume) {
+        session.resume->AttachDisplay(lcm.display.get());
+        session.resume->AttachLighting(&lighting->effects());
+        session.resume->SetRestoredHook([controller, &mainView] {
+            controller->RefreshFromHardware(false);
+            if (mainView) mainView->ModelChanged();
+        });
+    }
     // Monitoring: the sampling loop starts with the window's timers.
     monitor::SampleHooks sampleHooks;
     sampleHooks.sampled = [&mainView, &lighting, controller] {
@@ -261,6 +310,12 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     profileSlots.reset();                // settings file
     userSettings.AttachDialog(nullptr);  // settings file
     keyboard.Stop();   // keyboard companion: the program it started ends with this one
+    if (session.resume) {  // resume from suspend: nothing of the window is reached after this
+        session.resume->AttachDisplay(nullptr);
+        session.resume->AttachLighting(nullptr);
+        session.resume->SetRestoredHook({});
+    }
+    lcm.display.reset();  // LCD module
     lighting.reset();  // card lighting: its thread ends before the GPU layer goes
     dialog.reset();
     Skin::Instance().ReleaseImages();

@@ -162,6 +162,7 @@ struct MainDialogHooks {
     std::function<void()> refreshMonitorPanel;
     std::function<void()> applyLighting;          // page 3
     std::function<void()> restoreLighting;        // first step of reset
+    std::function<void(int gpu)> gpuSelected;     // lighting: each GPU's controller kind, under the hardware lock
     std::function<void()> resetProfileSlots;      // last step of reset
     std::function<void()> pushStateToPhone;       // after an apply, when a client is logged in
     std::function<bool()> phoneClientAuthorised;

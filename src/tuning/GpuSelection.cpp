@@ -119,6 +119,7 @@ int32_t CCorvaneHDDlg::SelectGpu(int index, bool readLive) {
         FillOverVoltage(g);
         // 14. Labels of the GPU. Lighting state of the GPU: filled here by the lighting feature.
         text.biosTag = gpu_.biosTagText(g);
+        if (hooks_.gpuSelected) hooks_.gpuSelected(index);
         // 15.
         FillVfSliders(g);
         keptGpuVoltage_ = sliders.gpuVoltage.GetPos();

@@ -3,6 +3,9 @@
 #include "../gpu/I2cTestSupport.h"
 
 #include "peripherals/LedLighting.h"
+#include "support/ManualEventLoop.h"
+#include "support/ScriptedPrompts.h"
+#include "tuning/CCorvaneHDDlg.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -391,6 +394,28 @@ TEST_F(LedLightingFeatureTest, ApplyStoresTheChoiceAndResetGivesWhiteSteadyOnThe
     lighting->effects().Stop();
     EXPECT_EQ(Saved(), (std::vector<int>{0, 255, 255, 255, 0, 7, 0}));
     EXPECT_TRUE(page.effects[0].IsChecked() && page.presets[1].IsChecked() && !page.presets[0].IsChecked());
+}
+
+TEST_F(LedLightingFeatureTest, SelectingAGpuProbesEveryGpusOwnKindAgain) {
+    StartFeature({{kLed1}, {kLed3}});
+    ASSERT_TRUE(simulator->SetI2cDeviceFault(1, kBus, 0x58, -1));  // not answering at start
+    EXPECT_EQ(lighting->Startup(0), 1);
+    EXPECT_EQ(lighting->controller().gpuKind(1), 0);
+    EXPECT_FALSE(lighting->controller().WriteLedColour(1, {1, 2, 3})) << "the start kind's address is empty there";
+    ASSERT_TRUE(simulator->SetI2cDeviceFault(1, kBus, 0x58, 0));
+
+    test::ScriptedPrompts prompts;
+    test::ManualEventLoop loop(effectClock);
+    app::AppSettings settings;
+    tuning::MainDialogHooks hooks;
+    hooks.gpuSelected = [this](int) { lighting->OnGpuSelected(); };
+    tuning::CCorvaneHDDlg dialog(*gpus, prompts, loop, effectClock, settings, std::move(hooks));
+    ASSERT_EQ(dialog.SelectGpu(1, false), 0);
+    EXPECT_EQ(lighting->controller().gpuKind(0), 1);
+    EXPECT_EQ(lighting->controller().gpuKind(1), 3);
+    EXPECT_EQ(lighting->controller().processKind(), 1) << "fixed at start";
+    EXPECT_TRUE(lighting->controller().WriteLedColour(1, {1, 2, 3}));
+    EXPECT_THAT(simulator->I2cLightingColours(1, kBus, 0x58), ElementsAre(LightingColour{1, 2, 3}));
 }
 
 TEST_F(LedLightingFeatureTest, SessionEndDarkensEveryGpuWithTheEndingFrameAndLeavesNoThread) {

@@ -77,6 +77,43 @@ TEST_F(ServiceControlTest, StatesFromTheUnitsProperties) {
     EXPECT_EQ(QueryWith("echo LoadState=loaded; echo ActiveState=active; yes"), State::NotInstalled);
 }
 
+TEST_F(ServiceControlTest, StartStopAndPollingOfAUserUnit) {
+    const fs::path args = dir_ / "args";
+    const auto control = [&](const std::string& answer) {
+        return SystemdServiceControl(
+            FakeSystemctl("echo \"$@\" >> '" + args.string() + "'\n" + answer).string(), 2000ms, true);
+    };
+    EXPECT_TRUE(control("exit 0").Start("TestServices"));
+    EXPECT_TRUE(control("exit 0").Stop("TestServices"));
+    EXPECT_FALSE(control("exit 5").Start("TestServices"));  // refused: the unit or the manager said no
+    EXPECT_FALSE(control("exit 0").Stop("-x"));
+    EXPECT_EQ(ReadText(args), "--user start --no-block -- TestServices.service\n"
+                              "--user stop --no-block -- TestServices.service\n"
+                              "--user start --no-block -- TestServices.service\n");
+
+    struct Case {
+        const char* answer;
+        bool answered;
+        State state;
+        bool changing;
+    };
+    const Case cases[] = {
+        {"echo LoadState=loaded; echo ActiveState=activating", true, State::Running, true},
+        {"echo LoadState=loaded; echo ActiveState=deactivating", true, State::Running, true},
+        {"echo LoadState=loaded; echo ActiveState=active", true, State::Running, false},
+        {"echo LoadState=loaded; echo ActiveState=inactive", true, State::Stopped, false},
+        {"echo LoadState=not-found; echo ActiveState=inactive", true, State::NotInstalled, false},
+        {"exit 1", false, State::NotInstalled, false},
+    };
+    for (const Case& c : cases) {
+        const ServiceControl::Status status = control(c.answer).QueryStatus("TestServices");
+        EXPECT_EQ(status.answered, c.answered) << c.answer;
+        EXPECT_EQ(status.state, c.state) << c.answer;
+        EXPECT_EQ(status.changing, c.changing) << c.answer;
+        EXPECT_EQ(status.waitHint, c.answered ? SystemdServiceControl::kPollInterval : 0ms) << c.answer;
+    }
+}
+
 TEST_F(ServiceControlTest, InvalidNamesRunNothing) {
     const fs::path marker = dir_ / "ran";
     const fs::path script = FakeSystemctl("touch '" + marker.string() + "'\necho LoadState=loaded\n"

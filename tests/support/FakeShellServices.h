@@ -1,5 +1,6 @@
 #pragma once
 // In-memory instance guard, service query and font list for start-up tests.
+#include <deque>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,8 +31,27 @@ public:
         queried.push_back(name);
         return state;
     }
+    /// Answers from `polls` in order, then with `state`; each look is recorded.
+    Status QueryStatus(const std::string& name) const override {
+        queried.push_back(name);
+        if (polls.empty()) return {true, state, false, std::chrono::milliseconds(100)};
+        const Status next = polls.front();
+        polls.pop_front();
+        return next;
+    }
+    bool Start(const std::string& name) override {
+        requests.push_back("start " + name);
+        return accept;
+    }
+    bool Stop(const std::string& name) override {
+        requests.push_back("stop " + name);
+        return accept;
+    }
     State state = State::NotInstalled;
+    bool accept = true;
+    mutable std::deque<Status> polls;
     mutable std::vector<std::string> queried;
+    std::vector<std::string> requests;
 };
 
 class FakeFontRegistry : public app::FontRegistry {

@@ -15,7 +15,9 @@ PlatformServices MakePlatformServices(const AppPaths& paths) {
     services.autostart =
         std::make_unique<DesktopAutostart>(paths.configDir / "autostart" / "veltrix-plus.desktop");
     services.instanceGuard = std::make_unique<PosixInstanceGuard>(paths.runtimeDir);
-    services.serviceControl = std::make_unique<SystemdServiceControl>();
+    // The LCD module's service is a user unit: installing it needs no root.
+    services.serviceControl = std::make_unique<SystemdServiceControl>(
+        "systemctl", SystemdServiceControl::kDefaultTimeout, /*userUnits=*/true);
     services.systemActions = std::make_unique<PosixSystemActions>();  // temperature alarm
     return services;
 }

@@ -127,8 +127,8 @@ std::string Property(const std::string& output, const std::string& key) {
 }  // namespace
 
 SystemdServiceControl::SystemdServiceControl(std::string systemctl,
-                                             std::chrono::milliseconds timeout)
-    : systemctl_(std::move(systemctl)), timeout_(timeout) {}
+                                             std::chrono::milliseconds timeout, bool userUnits)
+    : systemctl_(std::move(systemctl)), timeout_(timeout), userUnits_(userUnits) {}
 
 bool SystemdServiceControl::IsValidName(const std::string& serviceName) {
     if (serviceName.empty() || serviceName.size() > kMaxNameLength) return false;
@@ -151,28 +151,30 @@ ServiceControl::State SystemdServiceControl::ParseShowOutput(const std::string& 
     return State::Running;
 }
 
-ServiceControl::State SystemdServiceControl::Query(const std::string& serviceName) const {
-    if (!IsValidName(serviceName)) return State::NotInstalled;
+std::string SystemdServiceControl::UnitName(const std::string& serviceName) {
     std::string unit = serviceName;
     const std::string suffix(kSuffix);
     const bool hasSuffix = unit.size() > suffix.size() &&
                            unit.compare(unit.size() - suffix.size(), suffix.size(), suffix) == 0;
     if (!hasSuffix) unit += suffix;
+    return unit;
+}
 
-    std::vector<std::string> args = {systemctl_, "show",      "--no-pager", "-p", "LoadState",
-                                     "-p",       "ActiveState", "--",        unit};
+int SystemdServiceControl::Run(std::vector<std::string> args, std::string& output) const {
+    args.insert(args.begin(), systemctl_);
+    if (userUnits_) args.insert(args.begin() + 1, "--user");
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
 
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return State::NotInstalled;
+    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
     Fd readEnd(fds[0]);
     Fd writeEnd(fds[1]);
 
     SpawnActions actions;
     SpawnAttributes attributes;
-    if (!actions.Ok() || !attributes.Ok()) return State::NotInstalled;
+    if (!actions.Ok() || !attributes.Ok()) return -1;
     ::posix_spawn_file_actions_addopen(actions.Get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(actions.Get(), writeEnd.Get(), STDOUT_FILENO);
     ::posix_spawn_file_actions_addopen(actions.Get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
@@ -192,15 +194,44 @@ ServiceControl::State SystemdServiceControl::Query(const std::string& serviceNam
     pid_t pid = -1;
     if (::posix_spawnp(&pid, systemctl_.c_str(), actions.Get(), attributes.Get(), argv.data(),
                        environ) != 0)
-        return State::NotInstalled;
+        return -1;
     writeEnd.Close();
 
     const auto deadline = std::chrono::steady_clock::now() + timeout_;
-    std::string output;
     const bool complete = ReadBounded(readEnd.Get(), output, deadline);
     const int status = Reap(pid, !complete, deadline);
-    if (!complete || status != 0) return State::NotInstalled;
-    return ParseShowOutput(output);
+    return complete ? status : -1;
+}
+
+ServiceControl::State SystemdServiceControl::Query(const std::string& serviceName) const {
+    const Status status = QueryStatus(serviceName);
+    return status.answered ? status.state : State::NotInstalled;
+}
+
+ServiceControl::Status SystemdServiceControl::QueryStatus(const std::string& serviceName) const {
+    if (!IsValidName(serviceName)) return {};
+    std::string output;
+    if (Run({"show", "--no-pager", "-p", "LoadState", "-p", "ActiveState", "--", UnitName(serviceName)},
+            output) != 0)
+        return {};
+    Status status;
+    status.answered = true;
+    status.state = ParseShowOutput(output);
+    const std::string active = Property(output, "ActiveState");
+    status.changing = active == "activating" || active == "deactivating" || active == "reloading";
+    // systemd reports no wait hint; its state changes are quick to poll.
+    status.waitHint = kPollInterval;
+    return status;
+}
+
+bool SystemdServiceControl::Start(const std::string& serviceName) { return Change("start", serviceName); }
+
+bool SystemdServiceControl::Stop(const std::string& serviceName) { return Change("stop", serviceName); }
+
+bool SystemdServiceControl::Change(const char* verb, const std::string& serviceName) {
+    if (!IsValidName(serviceName)) return false;
+    std::string output;
+    return Run({verb, "--no-block", "--", UnitName(serviceName)}, output) == 0;
 }
 
 }  // namespace vx::platform

@@ -1,0 +1,13 @@
+#include "peripherals/ResumePath.h"
+
+namespace vx::peripherals {
+
+bool ResumePath::OnResume() {
+    const bool applied = settings_.restoreUserSettings && userSettings_.LoadUserSettings() == 1;
+    if (applied && restored_) restored_();
+    if (display_) display_->Resend();
+    if (effects_) effects_->NotifyResume();
+    return applied;
+}
+
+}  // namespace vx::peripherals
