@@ -118,9 +118,12 @@ void CViewDlg::OnSet() {
         prompts_.MessageBox(view::kSetFailed, view::kCaption, ui::BoxIcon::Error, ui::BoxButtons::Ok);
         return;
     }
+    // A timing not kept must not stay on the screen: the panels may not show it at all.
     if (prompts_.MessageBox(view::kSaveQuestion, view::kCaption, ui::BoxIcon::Question, ui::BoxButtons::YesNo) ==
         ui::BoxAnswer::Yes)
         viewer_.SaveCustomTiming(*device_);
+    else
+        viewer_.RevertCustomTiming(*device_);
 }
 
 int32_t CViewDlg::WriteDataField(uint8_t command) {

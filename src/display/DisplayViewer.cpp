@@ -175,4 +175,11 @@ int32_t DisplayViewer::SaveCustomTiming(const DisplayEntry& entry) {
     return entries_.SaveCustomDisplay(entry.handle, 1, 1);
 }
 
+int32_t DisplayViewer::RevertCustomTiming(const DisplayEntry& entry) {
+    std::lock_guard guard(lock_);
+    if (!open_) return -1;
+    uint32_t displayId = entry.displayId;
+    return entries_.DispRevertCustomDisplayTrial(&displayId, 1);
+}
+
 }  // namespace vx::display

@@ -75,6 +75,8 @@ public:
     int32_t TryWideTiming(const DisplayEntry& entry, const WideTiming& timing);
     /// Keeps the tried mode in the display's resolution list.
     int32_t SaveCustomTiming(const DisplayEntry& entry);
+    /// Gives the tried mode up.
+    int32_t RevertCustomTiming(const DisplayEntry& entry);
 
 private:
     int32_t Command(const DisplayEntry& entry, uint8_t command, uint32_t length, uint32_t offset,

@@ -34,10 +34,8 @@ struct Timing {
     uint16_t interlaced;
     uint16_t pad2;
     uint32_t pclk;  // 10 kHz units
-    uint16_t flagBits;
-    uint8_t ceaId;
-    uint8_t scaling;
-    uint16_t rr;  // Hz
+    uint32_t flag;  // timing extension: scan, CEA/format IDs and scaling bits
+    uint16_t rr;    // Hz
     uint16_t pad3;
     uint32_t rrx1k;  // Hz × 1000
     uint32_t aspect;

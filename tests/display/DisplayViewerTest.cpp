@@ -221,6 +221,14 @@ TEST_F(ViewDialog, SetTriesTheTimingAndSavesItOnYes) {
     EXPECT_EQ(prompts.shown[0].text, "Do you want to save the timing to windows resolution list");
     EXPECT_EQ(CallsTo(nvapi::SaveCustomDisplay).size(), 1u);
 
+    EXPECT_TRUE(CallsTo(nvapi::DISP_RevertCustomDisplayTrial).empty());
+
+    dlg->controls().timings.Select(0);  // 1600x600, declined: back to what the panels showed
+    prompts.answers = {ui::BoxAnswer::No};
+    dlg->OnSet();
+    EXPECT_EQ(CallsTo(nvapi::DISP_RevertCustomDisplayTrial).size(), 1u);
+    EXPECT_EQ(DisplayNow().pixelClock10kHz, 26760u);
+
     simulator->ForceStatus(nvapi::TryCustomDisplay, nvapi::ERROR);
     dlg->OnSet();
     EXPECT_EQ(prompts.shown.back().text, "Set the customer timing failed");
