@@ -181,7 +181,7 @@ int RunApplication(int argc, char** argv) {
     // Display tools: a custom timing trial that a killed run left on the screen goes back first.
     display::TrialMarker(paths.dataDir / display::kTrialMarkerName)
         .RevertLeftover(driver::DisplayEntries(driver::DriverBinding::Process()),
-                        [](const std::string& text) { std::fputs(text.c_str(), stdout); });
+                        [](const std::string& text) { std::fputs(text.c_str(), stderr); });
     const app::SystemSummary summary = app::Summarize(application.gpu());
     PrintSummary(summary, driverChoice.simulator.get());
     QuitOnTerminationSignals(*qapp);

@@ -314,7 +314,7 @@ void DisplayTools::OpenPixelClock(QWidget* parent) {
     QWidget* owner = nullptr;
     display::CPixelClockDlg dialog(
         driver::DriverBinding::Process(), loop_, display::TrialMarker(dataDir_ / display::kTrialMarkerName),
-        [](const std::string& text) { std::fputs(text.c_str(), stdout); },
+        [](const std::string& text) { std::fputs(text.c_str(), stderr); },  // diagnostics, off the output feed
         [&owner](display::CPixelMessageDlg& confirmation) {
             PixelMessageWindow window(confirmation, owner);
             window.exec();
