@@ -79,6 +79,12 @@ public:
     /// Names a failed DisplayPort AUX transfer on the debug output; 0 writes nothing.
     void ReportAuxStatus(int32_t status);
 
+    // Display tools (GpuDisplay.cpp): DPCD access through the GPU's display, in requests of at
+    // most 16 bytes, each failure named by ReportAuxStatus. The display handle is refreshed from
+    // its name first. 0, the first failed request's status or reply, or -5 for a bad GPU index.
+    int32_t DpcdRead(uint8_t gpu, uint32_t address, uint32_t count, uint8_t* data);
+    int32_t DpcdWrite(uint8_t gpu, uint32_t address, uint32_t count, const uint8_t* data);
+
     /// Reads every GPU's legacy perf-level table into its record: 0, or the failed read's
     /// status, or -1 when a GPU reports no levels or none of the three known ones.
     int32_t ReadLegacyClockTable();

@@ -81,6 +81,16 @@ enum EntryId : uint32_t {
     DISP_SaveCustomDisplay = 0x49882876,
     DISP_RevertCustomDisplayTrial = 0xCBBD40F0,
     DISP_DpAuxChannelControl = 0x8EB56969,
+    // Display tools
+    GPU_GetDisplayModeInfo = 0xD2277E3A,
+    DISP_GetMonitorDetails = 0x8159E87A,
+    DISP_GetCurrentTimings = 0xDC27D5D4,
+    GetAssociatedDisplayOutputId = 0xD995937E,
+    GetTiming = 0xAFC4833E,
+    TryCustomDisplay = 0xBF6C1762,
+    SaveCustomDisplay = 0xA9062C78,
+    EnumNvidiaUnAttachedDisplayHandle = 0x20DE9260,
+    CreateDisplayFromUnAttachedDisplay = 0x63F9799E,
 };
 
 // Every entry the system uses, in one list; an entry's position is its slot in the binding's cache.
@@ -107,6 +117,10 @@ inline constexpr std::array kKnownEntries = {
     DRS_DestroySession, DRS_LoadSettings, DRS_SaveSettings, DRS_GetBaseProfile,
     DRS_GetSetting, DRS_SetSetting, DISP_GetTiming, DISP_TryCustomDisplay,
     DISP_SaveCustomDisplay, DISP_RevertCustomDisplayTrial, DISP_DpAuxChannelControl,
+    // Display tools
+    GPU_GetDisplayModeInfo, DISP_GetMonitorDetails, DISP_GetCurrentTimings, GetAssociatedDisplayOutputId,
+    GetTiming, TryCustomDisplay, SaveCustomDisplay, EnumNvidiaUnAttachedDisplayHandle,
+    CreateDisplayFromUnAttachedDisplay,
 };
 
 // Slot in the entry cache, or -1 for an ID outside the list.

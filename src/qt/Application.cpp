@@ -11,6 +11,7 @@
 #include "app/CCorvaneHDApp.h"
 #include "app/CommandLine.h"
 #include "app/GpuSummary.h"
+#include "display/TrialMarker.h"  // display tools
 #include "maintenance/BoardIdentification.h"
 #include "monitor/SampleLine.h"  // monitoring
 #include "monitor/SampleLoop.h"  // monitoring
@@ -181,6 +182,10 @@ int RunApplication(int argc, char** argv) {
         return application.exitCode();
     }
 
+    // Display tools: a custom timing trial that a killed run left on the screen goes back first.
+    display::TrialMarker(paths.dataDir / display::kTrialMarkerName)
+        .RevertLeftover(driver::DisplayEntries(driver::DriverBinding::Process()),
+                        [](const std::string& text) { std::fputs(text.c_str(), stderr); });
     const app::SystemSummary summary = app::Summarize(application.gpu());
     PrintSummary(summary, driverChoice.simulator.get());
     QuitOnTerminationSignals(*qapp);

@@ -12,6 +12,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <tuple>
+
 #include "qt/HostWindow.h"
 #include "qt/Skin.h"
 
@@ -63,7 +65,8 @@ QString CheckBoxImages() {
 
 }  // namespace
 
-SettingsWindow::SettingsWindow(app::CSetDialog& dialog, QWidget* parent) : QDialog(parent), dialog_(dialog) {
+SettingsWindow::SettingsWindow(app::CSetDialog& dialog, QWidget* parent, DisplayToolActions tools)
+    : QDialog(parent), dialog_(dialog) {
     dialog_.OnInitDialog();
     app::SetDialogControls& c = dialog_.Controls();
     setWindowTitle(Q(c.caption));
@@ -132,6 +135,7 @@ SettingsWindow::SettingsWindow(app::CSetDialog& dialog, QWidget* parent) : QDial
     changePassword_->setObjectName("changePassword");
     connect(changePassword_, &QPushButton::clicked, this, [this] { Forward([this] { dialog_.OnChangePassword(); }); });
     body->addWidget(changePassword_, 0, Qt::AlignLeft);
+    AddDisplayTools(right, tools);
     right->addStretch(1);
 
     columns->addLayout(left, 1);
@@ -155,6 +159,21 @@ SettingsWindow::SettingsWindow(app::CSetDialog& dialog, QWidget* parent) : QDial
     root->addLayout(columns, 1);
     root->addLayout(buttons);
     Render();
+}
+
+// Display tools: each group holds the one button that opens its dialog.
+void SettingsWindow::AddDisplayTools(QVBoxLayout* column, const DisplayToolActions& tools) {
+    for (auto [title, caption, name, action] :
+         {std::tuple{&pixelClockTitle_, "Configure", "pixelClockConfigure", tools.pixelClock},
+          std::tuple{&viewerTitle_, "Open", "viewerOpen", tools.viewer}}) {
+        if (!action) continue;
+        QVBoxLayout* body = nullptr;
+        column->addWidget(Group(*title, body));
+        auto* button = new QPushButton(caption);
+        button->setObjectName(name);
+        connect(button, &QPushButton::clicked, this, [action = action] { action(); });
+        body->addWidget(button, 0, Qt::AlignLeft);
+    }
 }
 
 QWidget* SettingsWindow::Group(ui::TextControl& title, QVBoxLayout*& body) {

@@ -17,11 +17,17 @@ class QVBoxLayout;
 
 namespace vx::qt {
 
+/// Display tools opened from the dialog; an empty action leaves its group out.
+struct DisplayToolActions {
+    std::function<void()> pixelClock;  // "Configure"
+    std::function<void()> viewer;      // "TLX Series Settings"
+};
+
 class SettingsWindow final : public QDialog {
     Q_OBJECT
 public:
     /// Opens `dialog` (OnInitDialog) and shows its controls.
-    explicit SettingsWindow(app::CSetDialog& dialog, QWidget* parent = nullptr);
+    explicit SettingsWindow(app::CSetDialog& dialog, QWidget* parent = nullptr, DisplayToolActions tools = {});
 
     void Render();
 
@@ -49,6 +55,7 @@ private:
     QLabel* Text(ui::TextControl& model);
     QWidget* LabelledList(ui::TextControl& label, ui::ChoiceList& list);
     void Forward(const std::function<void()>& action);
+    void AddDisplayTools(QVBoxLayout* column, const DisplayToolActions& tools);
 
     app::CSetDialog& dialog_;
     std::vector<CheckView> checks_;
@@ -59,6 +66,8 @@ private:
     QPushButton* cancel_ = nullptr;
     QPushButton* changePassword_ = nullptr;
     bool rendering_ = false;
+    ui::TextControl pixelClockTitle_{0, "Pixel clock control properties"};
+    ui::TextControl viewerTitle_{0, "TLX Series Settings"};
 };
 
 }  // namespace vx::qt

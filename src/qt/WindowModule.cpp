@@ -22,6 +22,7 @@
 #include "qt/AlarmWindow.h"    // monitoring
 #include "qt/ChartsHost.h"     // history charts
 #include "qt/DisplayBellActions.h"  // monitoring
+#include "qt/DisplayToolWindows.h"  // display tools
 #include "qt/HostWindow.h"
 #include "qt/LcmWindows.h"  // LCD module
 #include "qt/MainWindow.h"
@@ -42,12 +43,18 @@ namespace vx::qt {
 namespace {
 
 void OpenSettingsWindow(app::CCorvaneHDApp& application, platform::SettingsStore& store,
-                        tuning::CCorvaneHDDlg& dialog, app::SetDialogHooks hooks, QWidget* parent) {
+                        tuning::CCorvaneHDDlg& dialog, app::SetDialogHooks hooks, QWidget* parent,
+                        DisplayTools* displayTools = nullptr) {
     const GpuRecord* record =
         dialog.currentGpu() >= 0 ? application.gpu().Record(static_cast<uint8_t>(dialog.currentGpu())) : nullptr;
     const app::SetDialogContext context = app::SetDialogContext::ForGpu(record, application.lcmServiceInstalled());
     app::CSetDialog setDialog(application.settings(), store, application.autostart(), context, std::move(hooks));
-    SettingsWindow window(setDialog, parent);
+    DisplayToolActions tools;  // display tools
+    if (displayTools) {
+        tools.pixelClock = [displayTools, parent] { displayTools->OpenPixelClock(parent); };
+        tools.viewer = [displayTools, parent] { displayTools->OpenViewer(parent); };
+    }
+    SettingsWindow window(setDialog, parent, std::move(tools));
     window.exec();
 }
 
@@ -157,6 +164,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     std::unique_ptr<platform::AudioDevices> audioDevices = platform::AudioDevices::Make();  // speaker test
     std::unique_ptr<peripherals::SpeakerTest> speakers;                                   // speaker test
     LcmHost lcm;                                                 // LCD module
+    DisplayTools displayTools(loop, prompts_, ui::SystemClock(), session.dataDir);  // display tools
     Skin::Instance().SetDirectory(session.skinDir);
     tuning::MainDialogHooks hooks;
     hooks.modelChanged = [&mainView] {
@@ -171,7 +179,8 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     hooks.quitProcess = [&loop] { loop.Quit(0); };
     hooks.openSettingsDialog = [&] {
         if (dialog && sampler)
-            OpenSettingsWindow(application, *services.settingsStore, *dialog, sampler->SettingsDialogHooks(), hostView);
+            OpenSettingsWindow(application, *services.settingsStore, *dialog, sampler->SettingsDialogHooks(), hostView,
+                               &displayTools);
     };
     // Settings file.
     hooks.saveOrDeleteUserSettings = [&userSettings, &application] {

@@ -184,6 +184,25 @@ ClockConfig KeplerClocks() {
 }
 // End of clocks
 
+// Display tools: a 1080p monitor (CEA timing, 148.5 MHz) on the first GPU and, on the second,
+// the multi-display device spreading the desktop over two panels.
+DisplayModel DemoMonitor() {
+    DisplayModel monitor;
+    monitor.displayId = 0x80061001;
+    monitor.name = "\\\\.\\DISPLAY1";
+    return monitor;
+}
+
+DisplayModel DemoPanelDevice() {
+    DisplayModel device;
+    device.displayId = 0x80061002;
+    device.name = "\\\\.\\DISPLAY2";
+    device.width = 3840;
+    device.pixelClock10kHz = 26760;
+    device.dp = DpDeviceConfig{true, 2, "TLX2-1.04.7", true, false};
+    return device;
+}
+
 }  // namespace
 
 Rig DemoRig() {
@@ -215,6 +234,7 @@ Rig DemoRig() {
     pascal.i2cDevices = PascalI2cDevices();
     pascal.vf = PascalVf();  // VF points
     pascal.clocks = PascalClocks();  // Clocks
+    pascal.displays = {DemoMonitor()};  // Display tools
     rig.gpus.push_back(pascal);
 
     GpuModel kepler;
@@ -235,6 +255,7 @@ Rig DemoRig() {
     kepler.telemetry = KeplerTelemetry();
     kepler.i2cDevices = KeplerI2cDevices();
     kepler.clocks = KeplerClocks();  // Clocks
+    kepler.displays = {DemoPanelDevice()};  // Display tools
     rig.gpus.push_back(kepler);
     return rig;
 }

@@ -8,7 +8,7 @@ void* EntryAddress(uint32_t id) {
     for (void* (*group)(uint32_t) : {&SystemEntryAddress, &GpuInfoEntryAddress, &PerfClockEntryAddress,
                                         &TelemetryEntryAddress, &I2cEntryAddress, &ClockEntryAddress, &VfEntryAddress,
                                         &PowerEntryAddress, &DrsEntryAddress,
-                                        &CoolerEntryAddress})
+                                        &CoolerEntryAddress, &DisplayEntryAddress})
         if (void* entry = group(id)) return entry;
     return nullptr;
 }

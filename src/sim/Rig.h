@@ -3,6 +3,7 @@
 #include "gpu/DriverStructs.h"
 #include "sim/ClockConfig.h"  // Clocks
 #include "sim/CoolerConfig.h"  // Cooler control
+#include "sim/DisplayConfig.h"  // Display tools
 #include "sim/I2cDeviceConfig.h"
 #include "sim/PowerConfig.h"  // Power
 #include "sim/TelemetryConfig.h"
@@ -61,6 +62,8 @@ struct GpuModel {
     VfConfig vf;
     // Cooler control: the coolers, their policy and level, and fan-stop.
     CoolerConfig cooler;
+    // Display tools: the monitors and devices on the GPU's outputs.
+    std::vector<DisplayModel> displays;
 
     uint32_t PciDeviceWord() const { return (uint32_t(pciDeviceId) << 16) | pciVendorId; }
     bool operator==(const GpuModel&) const = default;

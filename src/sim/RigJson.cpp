@@ -2,6 +2,7 @@
 #include "sim/Rig.h"
 #include "sim/RigClockJson.h"  // Clocks
 #include "sim/RigCoolerJson.h"  // Cooler control
+#include "sim/RigDisplayJson.h"  // Display tools
 #include "sim/RigI2cJson.h"
 #include "sim/RigJsonSupport.h"
 #include "sim/RigPowerJson.h"  // Power
@@ -97,7 +98,7 @@ private:
         RequireObject(node, path, {"pciDeviceId", "pciVendorId", "subsystemId", "revisionId", "computeMode",
                                    "name", "biosVersion", "biosImage", "ramType", "memoryBusWidth", "legacyLevels",
                                    "currentLegacyLevel", "telemetry", "i2cDevices", "vf", "cooler", "power",
-                                   "clocks"});
+                                   "clocks", "displays"});
         GpuModel gpu;
         if (!node.contains("pciDeviceId"))
             throw FieldError{Member(path, "pciDeviceId"), "required field missing (expected a PCI device ID)"};
@@ -155,6 +156,7 @@ private:
         if (auto cooler = node.find("cooler"); cooler != node.end())
             gpu.cooler = ReadCoolerConfig(*cooler, Member(path, "cooler"));
         // End of cooler control
+        gpu.displays = ReadDisplays(node, path);  // Display tools
         return gpu;
     }
 

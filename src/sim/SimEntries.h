@@ -14,5 +14,6 @@ void* PowerEntryAddress(uint32_t id);  // Power
 void* DrsEntryAddress(uint32_t id);    // Power
 void* VfEntryAddress(uint32_t id);  // VF points
 void* CoolerEntryAddress(uint32_t id);  // Cooler control
+void* DisplayEntryAddress(uint32_t id);  // Display tools
 
 }  // namespace vx::sim

@@ -99,6 +99,10 @@ public:
     /// Messages an LCD module received, oldest first.
     std::vector<std::vector<uint8_t>> I2cLcdMessages(std::size_t gpu, uint8_t port, uint8_t address) const;
 
+    // Display tools
+    /// Data of every register-write mailbox command the DisplayPort device of `displayId` took.
+    std::vector<std::vector<uint8_t>> DpRegisterWrites(uint32_t displayId) const;
+
     struct Impl;  // defined in src/sim only
 
 private:

@@ -3,6 +3,7 @@
 // Only src/sim includes this.
 #include "sim/Simulator.h"
 #include "sim/I2cBus.h"
+#include "sim/SimDisplays.h"
 #include "sim/StateFile.h"
 #include "sim/ThermalModel.h"
 
@@ -51,6 +52,9 @@ struct Simulator::Impl {
 
     // Power: the driver settings (the saved base profile is also in `written`).
     DrsState drs;
+
+    // Display tools: custom timing trials and DisplayPort devices.
+    SimDisplays displays;
 
     // I2C: each GPU's devices, built from the rig (not persisted: they start from power-up),
     // and the holds that block a GPU's I2C calls. Last, so it goes first and frees waiters.

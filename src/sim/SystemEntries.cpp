@@ -66,6 +66,7 @@ int32_t SimEnumNvidiaDisplayHandle(uint32_t index, DisplayHandle* display) {
     return ServeEntry(nvapi::EnumNvidiaDisplayHandle, [&](EntryCall& call) -> int32_t {
         call.Arg(index);
         if (!display) return INVALID_ARGUMENT;
+        if (RigHasDisplays(call.sim().rig)) return EnumRigDisplay(call, index, display);  // Display tools
         std::optional<std::size_t> gpu = DisplayGpu(call.sim().rig);
         if (index != 0 || !gpu) return END_ENUMERATION;
         *display = call.DisplayHandleOf(*gpu);

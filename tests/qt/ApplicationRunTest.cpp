@@ -122,6 +122,20 @@ TEST_F(ApplicationRunTest, OnlyApplySettingsExitsWithoutStayingUp) {
     EXPECT_EQ(app.Stdout().find("Running"), std::string::npos);
 }
 
+// A custom timing trial that a killed run left on the screen is reverted at the next start.
+TEST_F(ApplicationRunTest, StartRevertsTheTimingTrialOfAKilledRun) {
+    const std::filesystem::path marker = home_.path() / "data/veltrix-plus/pixel-clock-trial";
+    TempDir::WriteFile(marker, std::to_string(0x80061001u) + "\n");
+    ChildProcess app(VX_APP_BINARY, {"--simulate", "--headless"}, Env(), OutDir("trial"));
+    ASSERT_TRUE(app.WaitForOutput("GPU1 temp=")) << app.Stdout() << app.Stderr();
+    app.Signal(SIGTERM);
+    EXPECT_EQ(app.Wait(), 0);
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    EXPECT_NE(app.Stderr().find("Reverted the custom timing left on display 0x80061001 = 0"), std::string::npos)
+        << app.Stderr();
+    EXPECT_EQ(ForeignLines(app.Stdout()), "");
+}
+
 // What writes killed before their rename left behind goes at the next start; real files,
 // other programs' files and anything newer than the process stay.
 TEST_F(ApplicationRunTest, StartRemovesStaleTemporaryFilesOfKilledWrites) {

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -88,6 +89,19 @@ TEST_F(SettingsWindowTest, CancelStoresNothing) {
     EXPECT_EQ(store.WriteCount(), 0);
     EXPECT_EQ(autostart.writeCount + autostart.removeCount, 0);
     EXPECT_TRUE(settings.restoreUserSettings);
+}
+
+TEST_F(SettingsWindowTest, DisplayToolGroupsOpenTheirDialogs) {
+    EXPECT_EQ(qt::SettingsWindow(dialog).findChild<QPushButton*>("pixelClockConfigure"), nullptr);
+    std::vector<std::string> opened;
+    qt::SettingsWindow window(dialog, nullptr,
+                              qt::DisplayToolActions{[&] { opened.push_back("pixel clock"); },
+                                                     [&] { opened.push_back("viewer"); }});
+    ByText<QLabel>(window, "Pixel clock control properties");
+    ByText<QLabel>(window, "TLX Series Settings");
+    window.findChild<QPushButton*>("pixelClockConfigure")->click();
+    window.findChild<QPushButton*>("viewerOpen")->click();
+    EXPECT_EQ(opened, (std::vector<std::string>{"pixel clock", "viewer"}));
 }
 
 }  // namespace

@@ -95,6 +95,11 @@ TEST(SimRigJson, ReportsBadFilesWithTheFileNameAndTheFieldPath) {
     EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "legacyLevels": [{"levelId": 2, "flags": 0, "domains": [
                           {"domainId": "graphics", "frequencyKhz": 1}, {"domainId": 0, "frequencyKhz": 2}]}]}]})"),
                 HasSubstr("domains[1].domainId: expected a domain not listed before"));
+    EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "displays": [{"displayId": 7}, {"displayId": "0x7"}]}]})"),
+                HasSubstr("gpus[0].displays[1].displayId: expected an ID no other display uses"));
+    EXPECT_THAT(ErrorOf(R"({"gpus": [{"pciDeviceId": 1, "displays": [{"displayId": 7,
+                          "dp": {"firmware": "FOURTEEN CHARS"}}]}]})"),
+                HasSubstr("gpus[0].displays[0].dp.firmware: expected at most 13 characters"));
 }
 
 TEST(SimRigJson, EnforcesWhatTheDriverStructuresCanCarry) {

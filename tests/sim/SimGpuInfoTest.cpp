@@ -92,7 +92,9 @@ TEST(SimGpuInfo, DisplayReportsTheDriverAndTheFirstGpu) {
     DisplayHandle display = nullptr, second = nullptr;
     ASSERT_EQ(enumDisplay(0, &display), OK);
     EXPECT_NE(display, nullptr);
-    EXPECT_EQ(enumDisplay(1, &second), END_ENUMERATION);
+    ASSERT_EQ(enumDisplay(1, &second), OK) << "the second GPU's multi-display device";
+    EXPECT_NE(second, display);
+    EXPECT_EQ(enumDisplay(2, &second), END_ENUMERATION);
     EXPECT_EQ(enumDisplay(0xFFFFFFFF, &second), END_ENUMERATION);
 
     DisplayDriverVersion version{};

@@ -196,7 +196,7 @@ TEST_F(SimStatus, MissingEntryIsNotOfferedAndEarlierPointersFail) {
     EXPECT_EQ(ramType(gpus[0], &code), OK);
 
     EXPECT_EQ(driver_.query()(0xDEADBEEF), nullptr);
-    EXPECT_EQ(driver_.query()(DISP_GetTiming), nullptr) << "not simulated yet: absent";
+    EXPECT_EQ(driver_.query()(GPU_GetBusId), nullptr) << "not simulated yet: absent";
 }
 
 TEST_F(SimStatus, NothingIsServedWithoutAnActiveSimulator) {

@@ -82,6 +82,9 @@ public:
         });
     }
     RigBuilder& NoLegacyLevels() { return Levels({}); }
+    RigBuilder& Displays(std::vector<sim::DisplayModel> displays) {
+        return Last([&](sim::GpuModel& g) { g.displays = std::move(displays); });
+    }
 
     RigBuilder& DriverVersion(uint32_t version, std::string branch) {
         rig_.driverVersion = version;
