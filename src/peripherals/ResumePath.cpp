@@ -2,6 +2,10 @@
 
 namespace vx::peripherals {
 
+bool ResumePath::BeforeSleep() {
+    return settings_.restoreUserSettings && userSettings_.SaveUserSettings() == 1;
+}
+
 bool ResumePath::OnResume() {
     const bool applied = settings_.restoreUserSettings && userSettings_.LoadUserSettings() == 1;
     if (applied && restored_) restored_();

@@ -21,6 +21,11 @@ public:
     /// Called after the saved settings went back to the hardware (the window re-reads it).
     void SetRestoredHook(std::function<void()> restored) { restored_ = std::move(restored); }
 
+    /// On the interface thread before the machine sleeps: with "RestoreUserSettings" on, writes
+    /// the hardware settings to "UserSettings.txt" as hiding the window does, so the resume
+    /// restores what was set just now, not what was saved at the last hide. Whether it wrote.
+    bool BeforeSleep();
+
     /// On the interface thread, once per resume: with "RestoreUserSettings" on, applies
     /// "UserSettings.txt" as start-up does; then sends the custom message again and lets a
     /// steady lighting effect write its colour again. Whether settings were applied.

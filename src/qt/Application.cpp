@@ -202,13 +202,14 @@ int RunApplication(int argc, char** argv) {
     maintenance::BoardIdentification(application.gpu(), *biosImages, loop, [](uint32_t) {}).Wait();
     // LCD module: the service scripts are written afresh at every start.
     peripherals::LcmService::WriteServiceScripts(paths.dataDir);
-    // Resume from suspend: the saved settings, the module's message and the lighting again.
+    // Suspend and resume: the settings saved before sleep; after it they, the module's message and
+    // the lighting again.
     peripherals::ResumePath resume(application.settings(), userSettings);
     // Without a system bus (containers) that is a diagnostic, shown with --verbose.
     LogindResumeWatcher resumeWatcher({}, [verbose = cl.verbose](const std::string& line) {
         if (verbose) std::fputs(line.c_str(), stderr);
     });
-    resumeWatcher.Start([&resume] { resume.OnResume(); });
+    resumeWatcher.Start([&resume] { resume.BeforeSleep(); }, [&resume] { resume.OnResume(); });
     // End of resume from suspend.
     if (!headless) {
         const int status = window.frontEnd->Run(

@@ -1,6 +1,8 @@
 #pragma once
-// Resume from suspend through logind: its PrepareForSleep(false) signal on the system bus.
+// Suspend and resume through logind: its PrepareForSleep signal on the system bus, and a delay
+// inhibitor lock so the settings are written before the machine sleeps.
 #include <QDBusConnection>
+#include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <QString>
 
@@ -20,17 +22,27 @@ public:
     explicit LogindResumeWatcher(QString busAddress = {}, LogSink log = {});
     ~LogindResumeWatcher() override;
 
-    /// Without a bus it says so in one line and returns false.
-    bool Start(std::function<void()> onResume) override;
+    /// Without a bus it says so in one line and returns false. Without an inhibitor lock (a
+    /// logind that refuses one) it says so and still reports resumes.
+    bool Start(std::function<void()> beforeSleep, std::function<void()> onResume) override;
+
+    /// Whether the delay lock is held now (tests).
+    bool HoldsInhibitor() const { return inhibitor_.isValid(); }
 
 private slots:
     void OnPrepareForSleep(bool sleeping);
 
 private:
+    void TakeInhibitor();
+    void Log(const QString& line) const;
+
     QString busAddress_;
     LogSink log_;
     QString connectionName_;
+    QDBusConnection bus_{QString()};
+    std::function<void()> beforeSleep_;
     std::function<void()> onResume_;
+    QDBusUnixFileDescriptor inhibitor_;  // closing it lets the suspend go on
 };
 
 }  // namespace vx::qt

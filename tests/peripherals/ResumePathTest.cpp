@@ -91,5 +91,22 @@ TEST_F(ResumePathTest, ResumeRestoresTheSavedSettingsAndShowsTheMessageAgain) {
     }
 }
 
+TEST_F(ResumePathTest, SettingsChangedAfterTheLastSaveSurviveTheSleep) {
+    StartRig();
+    Tune();
+    ASSERT_EQ(file->SaveUserSettings(), 1);  // the last hide
+    ASSERT_EQ(gpus->SetGraphicsClockOffset(1, 150000), 0);  // applied later, never saved
+    peripherals::ResumePath resume(settings, *file);
+
+    settings.restoreUserSettings = false;
+    EXPECT_FALSE(resume.BeforeSleep()) << "off: nothing is written";
+    settings.restoreUserSettings = true;
+    ASSERT_TRUE(resume.BeforeSleep());
+    sim::SuspendAndResume(*simulator);
+    ASSERT_EQ(GraphicsOffsetMhz(1), 0);
+    ASSERT_TRUE(resume.OnResume());
+    EXPECT_EQ(GraphicsOffsetMhz(1), 150) << "what was set just before the sleep, not the older file";
+}
+
 }  // namespace
 }  // namespace vx::tuningtest

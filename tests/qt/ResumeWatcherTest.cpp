@@ -1,5 +1,5 @@
 // The resume watcher on a real D-Bus daemon started for the test, with a stand-in for logind
-// that owns logind's bus name and sends its signal.
+// that owns logind's bus name, sends its signal and hands out delay locks.
 #include "qt/LogindResumeWatcher.h"
 
 #include "QtTestApp.h"
@@ -8,12 +8,48 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <unistd.h>
+
 namespace vx::qt {
 namespace {
+
+// logind's Inhibit: a lock is the write end of a pipe; it is let go when every copy is closed.
+class FakeLogind : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    ~FakeLogind() override {
+        if (lockSeen_ >= 0) ::close(lockSeen_);
+    }
+    int inhibits = 0;
+    QStringList lastRequest;
+    bool LockHeld() const {
+        pollfd p{lockSeen_, POLLIN, 0};
+        return lockSeen_ >= 0 && ::poll(&p, 1, 0) == 0;
+    }
+
+public slots:
+    QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why, const QString& mode) {
+        ++inhibits;
+        lastRequest = {what, who, why, mode};
+        int ends[2];
+        if (::pipe(ends) != 0) return {};
+        if (lockSeen_ >= 0) ::close(lockSeen_);
+        lockSeen_ = ends[0];
+        QDBusUnixFileDescriptor lock(ends[1]);  // holds its own copy
+        ::close(ends[1]);
+        return lock;
+    }
+
+private:
+    int lockSeen_ = -1;
+};
 
 class ResumeWatcherTest : public ::testing::Test {
 protected:
@@ -40,13 +76,17 @@ protected:
         signal << sleeping;
         ASSERT_TRUE(bus.send(signal));
     }
-    // Runs the event loop until `count` resumes were seen, or a little longer when none more come.
-    static void Spin(const int& seen, int count) {
+    // Runs the event loop until `done`, then a little longer so that nothing more is missed.
+    template <class Done>
+    static void SpinUntil(Done done) {
         QElapsedTimer timer;
         timer.start();
-        while (seen < count && timer.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        while (!done() && timer.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         const qint64 settle = timer.elapsed() + 200;
         while (timer.elapsed() < settle) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    static void Spin(const int& seen, int count) {
+        SpinUntil([&] { return seen >= count; });
     }
 
     test::TempDir temp_;
@@ -56,9 +96,9 @@ protected:
 };
 
 TEST_F(ResumeWatcherTest, OnlyLogindsWakeUpSignalCounts) {
-    LogindResumeWatcher watcher(address_);
+    LogindResumeWatcher watcher(address_, [](const std::string&) {});
     int resumes = 0;
-    ASSERT_TRUE(watcher.Start([&resumes] { ++resumes; }));
+    ASSERT_TRUE(watcher.Start({}, [&resumes] { ++resumes; }));
 
     QDBusConnection stranger = Connect("stranger");
     ASSERT_TRUE(stranger.isConnected());
@@ -76,8 +116,36 @@ TEST_F(ResumeWatcherTest, OnlyLogindsWakeUpSignalCounts) {
 
 TEST_F(ResumeWatcherTest, WithoutABusTheProgramGoesOn) {
     LogindResumeWatcher watcher("unix:path=" + QString::fromStdString((temp_.path() / "no-bus").string()));
-    EXPECT_FALSE(watcher.Start([] {}));
+    EXPECT_FALSE(watcher.Start({}, [] {}));
+}
+
+TEST_F(ResumeWatcherTest, TheDelayLockIsLetGoOnlyOnceTheSettingsAreSaved) {
+    QDBusConnection logind = Connect("logind");
+    FakeLogind fake;
+    ASSERT_TRUE(logind.registerService("org.freedesktop.login1"));
+    ASSERT_TRUE(logind.registerObject("/org/freedesktop/login1", &fake, QDBusConnection::ExportAllSlots));
+    LogindResumeWatcher watcher(address_);
+    std::vector<std::string> events;
+    ASSERT_TRUE(watcher.Start([&] { events.push_back(fake.LockHeld() ? "save, locked" : "save, too late"); },
+                              [&] { events.push_back("resume"); }));
+    SpinUntil([&] { return watcher.HoldsInhibitor(); });
+    ASSERT_EQ(fake.inhibits, 1);
+    EXPECT_EQ(fake.lastRequest.first(), "sleep");
+    EXPECT_EQ(fake.lastRequest.last(), "delay");
+    EXPECT_TRUE(fake.LockHeld());
+
+    Send(logind, true);
+    SpinUntil([&] { return !fake.LockHeld(); });
+    EXPECT_FALSE(fake.LockHeld()) << "the suspend may go on";
+    EXPECT_EQ(events, (std::vector<std::string>{"save, locked"}));
+
+    Send(logind, false);
+    SpinUntil([&] { return fake.inhibits == 2 && watcher.HoldsInhibitor(); });
+    EXPECT_EQ(events, (std::vector<std::string>{"save, locked", "resume"}));
+    EXPECT_TRUE(fake.LockHeld()) << "taken again for the next sleep";
 }
 
 }  // namespace
 }  // namespace vx::qt
+
+#include "ResumeWatcherTest.moc"
