@@ -29,6 +29,7 @@ struct WindowSession {
     std::filesystem::path dataDir;  // the program folder: monitor logs
     bool openAdvanced = false;  // --advanced
     std::filesystem::path cacheDir;  // the update check's download
+    std::filesystem::path runtimeDir;  // the on-screen display's feed file
 };
 
 class WindowFrontEnd {

@@ -53,8 +53,15 @@ TEST_F(ApplicationRunTest, HeadlessPrintsEveryGpuAndEndsCleanlyOnTerminationSign
 TEST_F(ApplicationRunTest, HeadlessSamplePrintsOneLinePerGpuInTheMonitorForm) {
     ChildProcess app(VX_APP_BINARY, {"--simulate", "--headless"}, Env(), OutDir("lines"));
     ASSERT_TRUE(app.WaitForOutput("GPU1 temp=")) << app.Stdout() << app.Stderr();
+    // The on-screen display's feed file holds the sample (temperature and fan are on by default)
+    // and is gone once the program ended.
+    const std::filesystem::path feed = home_.path() / "run/veltrix-plus-osd.txt";
+    const std::string shown = TempDir::ReadFile(feed);
+    EXPECT_EQ(shown.rfind("GPU0  TEMP:", 0), 0u) << shown;
+    EXPECT_NE(shown.find("\xC2\xB0" "C  FAN:"), std::string::npos) << shown;
     app.Signal(SIGTERM);
     EXPECT_EQ(app.Wait(), 0);
+    EXPECT_FALSE(std::filesystem::exists(feed));
 
     const std::regex form(
         "GPU([0-9]) temp=(-?[0-9]+) fan=(-?[0-9]+)% rpm=(-?[0-9]+) core=(-?[0-9]+) shader=(-?[0-9]+) "
