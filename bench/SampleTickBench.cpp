@@ -2,7 +2,8 @@
 // demo rig's two boards repeated). No fan scheme and no alarm: the plain monitoring cost.
 //   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVX_BUILD_BENCHMARKS=ON
 // Also what the on-screen display feed adds to one sample of 2 GPUs (every switch on), as the
-// median of 9 runs, with the text unchanged and with a new text (the feed file rewritten).
+// median of 9 runs, with the text unchanged and with a new text (the feed file rewritten in
+// $XDG_RUNTIME_DIR, which a desktop session keeps in memory).
 //   cmake --build build-bench --target SampleTickBench && build-bench/SampleTickBench
 #include <benchmark/benchmark.h>
 
@@ -17,6 +18,7 @@
 #include "gpu/GpuAccess.h"
 #include "monitor/OverlayFeed.h"
 #include "monitor/SampleLoop.h"
+#include "platform/AppPaths.h"
 #include "platform/posix/PosixOverlayBridge.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemActions.h"
@@ -115,9 +117,12 @@ void BM_OverlayPerSample(benchmark::State& state) {
     SampledRig rig(2);
     rig.sampler->SampleTick();
     rig.settings.osdClockShow = rig.settings.osdTempShow = rig.settings.osdFanSpeedShow = true;
+    // The feed file goes where the program puts it: $XDG_RUNTIME_DIR (tmpfs in a desktop session).
+    const std::filesystem::path runtimeDir = vx::platform::ResolveAppPaths(std::nullopt).runtimeDir;
+    std::filesystem::create_directories(runtimeDir);
     const std::string suffix = std::to_string(::getpid());
     vx::platform::PosixOverlayBridge bridge("/vx-bench-DX11_Shared-" + suffix, "/vx-bench-sg_Shared-" + suffix,
-                                            std::filesystem::temp_directory_path() / ("vx-bench-osd-" + suffix + ".txt"));
+                                            runtimeDir / ("vx-bench-osd-" + suffix + ".txt"));
     vx::monitor::OverlayFeed feed(bridge, rig.settings, *rig.dialog, vx::ui::SystemClock());
     feed.InitOverlay(0);
     int32_t& temperature = rig.dialog->record(0).live.temperature;

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "app/CSetDialog.h"
 #include "monitor/MonitorFixture.h"
@@ -53,6 +54,15 @@ private:
     unsigned char* base_ = nullptr;
     std::size_t size_;
 };
+
+// The feed file is replaced on a thread of its own: its content once it reads `expected`, else
+// what it held after 5 s.
+std::string FeedOnceItReads(const std::filesystem::path& file, const std::string& expected) {
+    std::string got;
+    for (int i = 0; i < 500 && (got = test::TempDir::ReadFile(file)) != expected; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return got;
+}
 
 std::string UniqueName(const char* object) {
     static std::atomic<int> counter{0};
@@ -105,7 +115,7 @@ TEST_F(OverlayFeedTest, FieldsTextsAndFeedFileReadBackThroughASecondMapping) {
     EXPECT_NE(narrow.find(gpu1), std::string::npos) << narrow;
     const std::u16string wide = hook.Wide(field::kHookTextOffset);
     EXPECT_NE(wide.find(u" \u2103  FAN:"), std::u16string::npos);
-    EXPECT_EQ(test::TempDir::ReadFile(dir / "osd.txt"), platform::MangoHudText(wide));
+    EXPECT_EQ(FeedOnceItReads(dir / "osd.txt", platform::MangoHudText(wide)), platform::MangoHudText(wide));
 
     // The settings dialog's OK: the Direct3D 9 side at once, the other at the next sample.
     settings.osdFramerateShow = false;
@@ -117,7 +127,7 @@ TEST_F(OverlayFeedTest, FieldsTextsAndFeedFileReadBackThroughASecondMapping) {
     EXPECT_EQ(hook.Byte(field::kHookFramerate), 0);
     EXPECT_EQ(hook.Byte(field::kHookOverlayOn), 0);
     EXPECT_EQ(osd.Narrow(field::kOsdTextOffset), "");  // handed over even when empty
-    EXPECT_EQ(test::TempDir::ReadFile(dir / "osd.txt"), "");
+    EXPECT_EQ(FeedOnceItReads(dir / "osd.txt", ""), "");
 
     hook.SetWord(field::kRunWord, 0xFFFFFFFF);  // as the libraries leave them while they run
     osd.SetWord(field::kRunWord, 0xFFFFFFFF);

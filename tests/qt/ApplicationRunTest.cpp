@@ -58,7 +58,9 @@ TEST_F(ApplicationRunTest, HeadlessSamplePrintsOneLinePerGpuInTheMonitorForm) {
     ASSERT_TRUE(app.WaitForOutput("GPU1 temp=")) << app.Stdout() << app.Stderr();
     // The on-screen display's feed file holds the sample (temperature and fan are on by default)
     // and is gone once the program ended.
-    const std::string shown = TempDir::ReadFile(FeedFile());
+    std::string shown;  // written on a thread of its own, right after the sample
+    for (int i = 0; i < 100 && (shown = TempDir::ReadFile(FeedFile())).rfind("GPU0", 0) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(shown.rfind("GPU0  TEMP:", 0), 0u) << shown;
     EXPECT_NE(shown.find("\xC2\xB0" "C  FAN:"), std::string::npos) << shown;
     app.Signal(SIGTERM);

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cstring>
 
-#include "platform/AtomicFile.h"
 
 namespace vx::platform {
 namespace {
@@ -45,7 +44,7 @@ std::unique_ptr<OverlayBridge> MakeOverlayBridge(const std::filesystem::path& ru
 PosixOverlayBridge::PosixOverlayBridge(std::string hookName, std::string osdName, std::filesystem::path feedFile)
     : hook_{std::move(hookName), overlay::kHookObjectSize, nullptr, overlay::kHookTextOffset},
       osd_{std::move(osdName), overlay::kOsdObjectSize, nullptr, overlay::kOsdTextOffset},
-      feedFile_(std::move(feedFile)) {
+      feed_(std::move(feedFile)) {
     Map(hook_);
     Map(osd_);
 }
@@ -97,10 +96,9 @@ void PosixOverlayBridge::SetHookText(std::u16string_view text) {
         std::memcpy(at, text.data(), units * sizeof(char16_t));
         std::memset(at + units * sizeof(char16_t), 0, sizeof(char16_t));
     }
-    std::string file = MangoHudText(text);
-    if (feedWritten_ && file == feedText_) return;
-    feedWritten_ = WriteFileAtomically(feedFile_, file);
-    feedText_ = std::move(file);
+    if (feedText_ && *feedText_ == text) return;
+    feedText_ = text;
+    feed_.Write(MangoHudText(text));
 }
 
 void PosixOverlayBridge::SetOsdText(std::string_view text) {
@@ -114,9 +112,7 @@ void PosixOverlayBridge::SetOsdText(std::string_view text) {
 void PosixOverlayBridge::HookCBT_Uninstall() {
     for (Block* block : {&hook_, &osd_})
         if (block->base) ::shm_unlink(block->name.c_str());
-    std::error_code ec;
-    std::filesystem::remove(feedFile_, ec);  // a stale value never shows
-    feedWritten_ = false;
+    feed_.Remove();  // a stale value never shows
 }
 
 }  // namespace vx::platform

@@ -4,10 +4,12 @@
 // text as a file for MangoHud's `exec=cat <file>`.
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/OverlayBridge.h"
+#include "platform/posix/FeedFileWriter.h"
 
 namespace vx::platform {
 
@@ -42,7 +44,7 @@ public:
     void InitMasterWnd(OverlayObject object, OverlayWindow window) override;
     void WriteByte(OverlayObject object, std::size_t offset, uint8_t value) override;
     void WriteWord(OverlayObject object, std::size_t offset, uint32_t value) override;
-    /// Also replaces the feed file when the text changed.
+    /// Also hands the text to the feed file when it changed; the file is replaced on the writer's thread.
     void SetHookText(std::u16string_view text) override;
     void SetOsdText(std::string_view text) override;
     /// Removes both names and the feed file; mappings already made keep the final fields.
@@ -62,9 +64,8 @@ private:
 
     Block hook_;
     Block osd_;
-    std::filesystem::path feedFile_;
-    std::string feedText_;
-    bool feedWritten_ = false;
+    std::optional<std::u16string> feedText_;  // the text last handed to the feed file
+    FeedFileWriter feed_;
 };
 
 }  // namespace vx::platform
