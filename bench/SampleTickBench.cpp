@@ -9,7 +9,6 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -134,7 +133,12 @@ void BM_OverlayPerSample(benchmark::State& state) {
     }
     bridge.HookCBT_Uninstall();  // names and file go with the run
 }
-BENCHMARK(BM_OverlayPerSample)->Arg(0)->Arg(1)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OverlayPerSample)
+    ->Arg(0)
+    ->Arg(1)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -45,6 +45,7 @@ void OverlayFeed::InitOverlay(platform::OverlayWindow window) {
 }
 
 void OverlayFeed::AppendGpuOverlay(int gpu) {
+    if (stopped_) return;
     const tuning::LiveFields& live = dialog_.record(gpu).live;
     const GpuRecord* record = dialog_.gpu().Record(static_cast<uint8_t>(gpu));
     OverlayGpuValues values{gpu,         live.graphicsClock, live.processorClock, live.memoryClock,

@@ -50,7 +50,8 @@ uint8_t OverlayText::AppendGpu(const OverlaySwitches& on, const OverlayGpuValues
         AppendAscii(wide, Format(" %s", tail));
     }
     if (showFan) {
-        const std::string fan = gpu.fanInRpm ? Format("FAN:%d%s", gpu.fanRpm, "RPM") : Format("FAN:%d%s", gpu.fanPercent, "%");
+        const std::string fan =
+            gpu.fanInRpm ? Format("FAN:%d%s", gpu.fanRpm, "RPM") : Format("FAN:%d%s", gpu.fanPercent, "%");
         narrow += fan;
         AppendAscii(wide, fan);
     }

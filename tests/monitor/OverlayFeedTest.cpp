@@ -115,7 +115,8 @@ TEST_F(OverlayFeedTest, FieldsTextsAndFeedFileReadBackThroughASecondMapping) {
     EXPECT_NE(narrow.find(gpu1), std::string::npos) << narrow;
     const std::u16string wide = hook.Wide(field::kHookTextOffset);
     EXPECT_NE(wide.find(u" \u2103  FAN:"), std::u16string::npos);
-    EXPECT_EQ(FeedOnceItReads(dir / "osd.txt", platform::MangoHudText(wide)), platform::MangoHudText(wide));
+    const std::string shown = platform::MangoHudText(wide);
+    EXPECT_EQ(FeedOnceItReads(dir / "osd.txt", shown), shown);
 
     // The settings dialog's OK: the Direct3D 9 side at once, the other at the next sample.
     settings.osdFramerateShow = false;

@@ -52,7 +52,8 @@ const TextCase kTextCases[] = {
      "GPU0 GPU:1500MHZ SHADER:1500MHZ MEM:5000MHZ\n\nGPU1 GPU:1500MHZ SHADER:1500MHZ MEM:5000MHZ\n\n",
      u"GPU0  GPU:1500MHZ  SHADER:1500MHZ  MEM:5000MHZ\n\nGPU1  GPU:1500MHZ  SHADER:1500MHZ  MEM:5000MHZ\n\n", 1},
     // The prefix comes with the fan switch even where no fan part follows; the last GPU decides.
-    {"LastGpuWithoutFanTurnsOff", kFan, {Gpu(0), Gpu(1, false)}, "GPU0 FAN:40%\nGPU1 \n", u"GPU0  FAN:40%\nGPU1  \n", 0},
+    {"LastGpuWithoutFanTurnsOff", kFan, {Gpu(0), Gpu(1, false)}, "GPU0 FAN:40%\nGPU1 \n", u"GPU0  FAN:40%\nGPU1  \n",
+     0},
     {"LastGpuWithFanTurnsOn", kFan, {Gpu(0, false), Gpu(1)}, "GPU0 \nGPU1 FAN:40%\n", u"GPU0  \nGPU1  FAN:40%\n", 1},
 };
 

@@ -61,8 +61,8 @@ void PosixOverlayBridge::Map(Block& block) {
     // Another user's object of that name is not ours to write; a smaller one is grown, never
     // shrunk, so a reader that mapped it never touches a page past its end.
     const bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
-    const bool sized =
-        ours && (static_cast<std::size_t>(st.st_size) >= block.size || ::ftruncate(fd, static_cast<off_t>(block.size)) == 0);
+    const bool sized = ours && (static_cast<std::size_t>(st.st_size) >= block.size ||
+                                ::ftruncate(fd, static_cast<off_t>(block.size)) == 0);
     void* base = sized ? ::mmap(nullptr, block.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
     ::close(fd);
     if (base == MAP_FAILED) return;
