@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "app/CSetDialog.h"
@@ -142,6 +143,13 @@ TEST_F(OverlayFeedTest, FieldsTextsAndFeedFileReadBackThroughASecondMapping) {
     EXPECT_FALSE(std::filesystem::exists(dir / "osd.txt")) << "a stale value never shows";
     EXPECT_FALSE(Mapping(hookName, field::kHookObjectSize).ok());
     EXPECT_FALSE(Mapping(osdName, field::kOsdObjectSize).ok());
+}
+
+TEST_F(OverlayFeedTest, AFeedFileLeftByAnEarlierRunIsRemovedAtStart) {
+    std::ofstream(dir / "stale.txt") << "TEMP:99";
+    platform::PosixOverlayBridge again(UniqueName("DX11_Shared"), UniqueName("sg_Shared"), dir / "stale.txt");
+    EXPECT_FALSE(std::filesystem::exists(dir / "stale.txt"));
+    again.HookCBT_Uninstall();  // its shared objects go too
 }
 
 // Every call the feed makes on the libraries, in order.

@@ -4,7 +4,10 @@
 
 namespace vx::platform {
 
-FeedFileWriter::FeedFileWriter(std::filesystem::path file) : file_(std::move(file)), thread_([this] { Run(); }) {}
+FeedFileWriter::FeedFileWriter(std::filesystem::path file) : file_(std::move(file)), thread_([this] { Run(); }) {
+    std::error_code ec;
+    std::filesystem::remove(file_, ec);  // left by a run that ended without its stop: stale values
+}
 
 FeedFileWriter::~FeedFileWriter() { Stop(); }
 

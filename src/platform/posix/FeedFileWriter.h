@@ -12,6 +12,7 @@ namespace vx::platform {
 
 class FeedFileWriter {
 public:
+    /// Removes a file left behind by an earlier run.
     explicit FeedFileWriter(std::filesystem::path file);
     /// Finishes a write in progress and drops a pending one; the file stays.
     ~FeedFileWriter();

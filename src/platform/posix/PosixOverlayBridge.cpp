@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cstring>
 
-
 namespace vx::platform {
 namespace {
 
