@@ -32,6 +32,10 @@ public:
     /// Both buffers hold this many units, the terminating zero included.
     static constexpr std::size_t kBufferUnits = 512;
 
+    OverlayText() {
+        narrow_.reserve(kBufferUnits);
+        wide_.reserve(kBufferUnits);
+    }
     void Clear();
     /// Appends one GPU's block to both texts and returns the overlay-on byte this GPU decides.
     /// A block that would not fit either buffer is left out whole, from both texts.
