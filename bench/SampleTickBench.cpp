@@ -1,15 +1,24 @@
 // CPU cost of one sampling tick on the simulated driver, per GPU, for 1, 2 and 10 GPUs (the
 // demo rig's two boards repeated). No fan scheme and no alarm: the plain monitoring cost.
 //   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVX_BUILD_BENCHMARKS=ON
+// Also what the on-screen display feed adds to one sample of 2 GPUs (every switch on), as the
+// median of 9 runs, with the text unchanged and with a new text (the feed file rewritten in
+// $XDG_RUNTIME_DIR, which a desktop session keeps in memory).
 //   cmake --build build-bench --target SampleTickBench && build-bench/SampleTickBench
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <map>
 #include <stdexcept>
 
 #include "app/AppSettings.h"
 #include "gpu/GpuAccess.h"
+#include "monitor/OverlayFeed.h"
 #include "monitor/SampleLoop.h"
+#include "platform/AppPaths.h"
+#include "platform/posix/PosixOverlayBridge.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemActions.h"
 #include "sim/Simulator.h"
@@ -101,6 +110,35 @@ void BM_SampleTick(benchmark::State& state) {
                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_SampleTick)->Arg(1)->Arg(2)->Arg(10)->Unit(benchmark::kMicrosecond);
+
+// Arg 0: the same values every sample; 1: a new temperature every sample.
+void BM_OverlayPerSample(benchmark::State& state) {
+    SampledRig rig(2);
+    rig.sampler->SampleTick();
+    rig.settings.osdClockShow = rig.settings.osdTempShow = rig.settings.osdFanSpeedShow = true;
+    // The feed file goes where the program puts it: $XDG_RUNTIME_DIR (tmpfs in a desktop session).
+    const std::filesystem::path runtimeDir = vx::platform::ResolveAppPaths(std::nullopt).runtimeDir;
+    std::filesystem::create_directories(runtimeDir);
+    const std::string suffix = std::to_string(::getpid());
+    vx::platform::PosixOverlayBridge bridge("/vx-bench-DX11_Shared-" + suffix, "/vx-bench-sg_Shared-" + suffix,
+                                            runtimeDir / ("vx-bench-osd-" + suffix + ".txt"));
+    vx::monitor::OverlayFeed feed(bridge, rig.settings, *rig.dialog, vx::ui::SystemClock());
+    feed.InitOverlay(0);
+    int32_t& temperature = rig.dialog->record(0).live.temperature;
+    for (auto _ : state) {
+        if (state.range(0) != 0) temperature = 40 + (temperature + 1) % 50;
+        feed.AppendGpuOverlay(0);
+        feed.AppendGpuOverlay(1);
+        feed.PublishOverlay();
+    }
+    bridge.HookCBT_Uninstall();  // names and file go with the run
+}
+BENCHMARK(BM_OverlayPerSample)
+    ->Arg(0)
+    ->Arg(1)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -34,6 +34,8 @@ constexpr int kIdAutoUpdate = 1297;
 constexpr int kIdHdmiAutoSet = 1298;
 constexpr int kIdFanGroup = 1299;
 constexpr int kIdChangePassword = 1300;
+constexpr int kIdOsdGroup = 1294;
+constexpr int kIdOsdClock = 1330;  // then temperature, fan speed and frame rate
 constexpr int kIdFanLow = 1301;
 constexpr int kIdFanHigh = 1302;
 constexpr int kIdTempOver = 1303;
@@ -126,10 +128,11 @@ void CSetDialog::SetTexts() {
     c.fanHigh.id = kIdFanHigh;
     c.temperatureAlarm.text = Text(46);
     // The display choices carry the dialog template's own labels.
-    c.osdClock.text = "Show clocks";
-    c.osdTemperature.text = "Show temperature";
-    c.osdFanSpeed.text = "Show fan speed";
-    c.osdFramerate.text = "Show frame rate";
+    c.osdGroup = {kIdOsdGroup, "On-screen Display"};
+    c.osdClock = {kIdOsdClock, "Clocks"};
+    c.osdTemperature = {kIdOsdClock + 1, "Temperature"};
+    c.osdFanSpeed = {kIdOsdClock + 2, "Fan Speed"};
+    c.osdFramerate = {kIdOsdClock + 3, "Framerate"};
 }
 
 void CSetDialog::SetCustomControlsEnabled(bool enabled) {

@@ -66,6 +66,7 @@ struct SetDialogControls {
     ui::ChoiceList curveSpinDown;    // item i: i seconds
     ui::CheckBox temperatureAlarm;
     ui::ChoiceList alarmTemperature;
+    ui::TextControl osdGroup;  // "On-screen Display"
     ui::CheckBox osdClock;
     ui::CheckBox osdTemperature;
     ui::CheckBox osdFanSpeed;

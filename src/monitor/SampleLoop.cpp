@@ -11,6 +11,7 @@
 #include "app/CSetDialog.h"
 #include "gpu/GpuAccess.h"
 #include "gpu/TelemetryUnits.h"
+#include "monitor/FanUnits.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemActions.h"
 #include "tuning/CCorvaneHDDlg.h"
@@ -40,12 +41,6 @@ int32_t LegacyKind(GpuAccess& gpu, uint8_t index) {
 }
 
 // Kinds 1 and 2 report RPM only while their tach answers; the RPM controller always does.
-bool ReportsRpm(const GpuRecord& record) {
-    const int32_t kind = record.fanAccessKind;
-    return kind == kFanRpmController ||
-           ((kind == kFanDriverWithTachMcu || kind == kFanDriverWithMcuWrites) && record.fanFlags == 1);
-}
-
 // The rail voltage the driver reports, plus the offset an on-card regulator adds on top of it.
 int32_t VfCoreVoltageMv(GpuAccess& gpu, uint8_t index) {
     uint32_t microvolts = 0;

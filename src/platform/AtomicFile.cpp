@@ -65,10 +65,11 @@ std::size_t RemoveStaleTemporaryFiles(const fs::path& folder, fs::file_time_type
     return removed;
 }
 
-bool WriteFileAtomically(const fs::path& path, std::string_view bytes) {
+bool WriteFileAtomically(const fs::path& path, std::string_view bytes, Durability durability) {
     if (!path.has_filename()) return false;
     const fs::path temp = TemporaryNameFor(path);
-    if (!WriteNewFileDurably(temp, bytes)) return false;
+    const bool flushed = durability == Durability::kFlushed;
+    if (!(flushed ? WriteNewFileDurably(temp, bytes) : WriteNewFile(temp, bytes))) return false;
 
     std::error_code ec;
     const fs::file_status old = fs::status(path, ec);
@@ -79,7 +80,7 @@ bool WriteFileAtomically(const fs::path& path, std::string_view bytes) {
         fs::remove(temp, ec);
         return false;
     }
-    SyncDirectory(path.parent_path());
+    if (flushed) SyncDirectory(path.parent_path());
     return true;
 }
 

@@ -8,10 +8,15 @@
 
 namespace vx::platform {
 
-/// Writes `bytes` to a new file in the same folder as `path`, flushes it to the disk and
-/// renames it over `path`. On any failure `path` keeps its old content (or stays absent)
-/// and the temporary file is removed. An existing file's permissions are kept.
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+/// Files the user owns are flushed to the disk before the rename; a file that lives only as long
+/// as the run (a feed other programs read) only has to be replaced whole.
+enum class Durability { kFlushed, kReplaceOnly };
+
+/// Writes `bytes` to a new file in the same folder as `path`, flushes it to the disk (unless
+/// `kReplaceOnly`) and renames it over `path`. On any failure `path` keeps its old content (or
+/// stays absent) and the temporary file is removed. An existing file's permissions are kept.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         Durability durability = Durability::kFlushed);
 
 /// Whether `name` is one of the temporary names WriteFileAtomically gives its files:
 /// ".<target name>.tmp-<16 hex digits>-<counter>".

@@ -14,6 +14,7 @@
 #include "display/TrialMarker.h"  // display tools
 #include "maintenance/BoardIdentification.h"
 #include "monitor/SampleLine.h"  // monitoring
+#include "monitor/OverlayFeed.h"  // on-screen display feed
 #include "monitor/SampleLoop.h"  // monitoring
 #include "peripherals/LcmMessage.h"  // LCD module
 #include "peripherals/LcmService.h"  // LCD module
@@ -214,7 +215,7 @@ int RunApplication(int argc, char** argv) {
     if (!headless) {
         const int status = window.frontEnd->Run(
             WindowSession{application, services, userSettings, loop, paths.templatesDir / "skin", paths.dataDir,
-                          cl.advanced, paths.cacheDir, &resume});
+                          cl.advanced, paths.cacheDir, &resume, paths.runtimeDir});
         application.gpu().ReleaseHandles();
         return status;
     }
@@ -240,6 +241,13 @@ int RunApplication(int argc, char** argv) {
         PrintSampleLines(*controller);
         lights->FollowReadings(*controller);  // card lighting
     };
+    // On-screen display feed: no window to hand over; the text of every sample; stopped at quit.
+    const std::unique_ptr<platform::OverlayBridge> overlayBridge = platform::MakeOverlayBridge(paths.runtimeDir);
+    auto overlay = std::make_unique<monitor::OverlayFeed>(*overlayBridge, application.settings(), *dialog,
+                                                          ui::SystemClock());
+    overlay->InitOverlay(0);
+    overlay->Attach(sampleHooks);
+    // End of on-screen display feed.
     auto sampler = std::make_unique<monitor::SampleLoop>(*dialog, application.settings(), *services.settingsStore,
                                                          *services.systemActions, ui::SystemClock(),
                                                          std::move(sampleHooks));
@@ -250,10 +258,12 @@ int RunApplication(int argc, char** argv) {
 
     const int status = qapp->exec();
     sampler->Stop();  // monitoring
+    overlay->StopOverlay();  // on-screen display feed: a stale text never shows
     sampler.reset();  // monitoring: before the controller it samples through
     resume.AttachDisplay(nullptr);   // resume from suspend
     resume.AttachLighting(nullptr);  // resume from suspend
     resume.SetRestoredHook({});      // resume from suspend
+    overlay.reset();  // on-screen display feed
     lighting.reset();  // card lighting: its thread ends before the GPU layer goes
     dialog.reset();
     application.gpu().ReleaseHandles();

@@ -128,13 +128,17 @@ SettingsWindow::SettingsWindow(app::CSetDialog& dialog, QWidget* parent, Display
     alarmRow->addWidget(List(c.alarmTemperature));
     alarmRow->addStretch(1);
     body->addWidget(alarm);
-    for (ui::CheckBox* osd : {&c.osdClock, &c.osdTemperature, &c.osdFanSpeed, &c.osdFramerate})
-        body->addWidget(Check(*osd));
     body->addWidget(Text(c.lcmService));
     changePassword_ = new QPushButton;
     changePassword_->setObjectName("changePassword");
     connect(changePassword_, &QPushButton::clicked, this, [this] { Forward([this] { dialog_.OnChangePassword(); }); });
     body->addWidget(changePassword_, 0, Qt::AlignLeft);
+    right->addWidget(Group(c.osdGroup, body));  // on-screen display
+    auto* osdRow = new QHBoxLayout;
+    for (ui::CheckBox* osd : {&c.osdClock, &c.osdTemperature, &c.osdFanSpeed, &c.osdFramerate})
+        osdRow->addWidget(Check(*osd));
+    osdRow->addStretch(1);
+    body->addLayout(osdRow);
     AddDisplayTools(right, tools);
     right->addStretch(1);
 

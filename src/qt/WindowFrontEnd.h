@@ -31,6 +31,7 @@ struct WindowSession {
     bool openAdvanced = false;  // --advanced
     std::filesystem::path cacheDir;  // the update check's download
     peripherals::ResumePath* resume = nullptr;  // LCD module, lighting: what a resume redoes
+    std::filesystem::path runtimeDir;  // the on-screen display's feed file
 };
 
 class WindowFrontEnd {

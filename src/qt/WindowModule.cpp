@@ -8,6 +8,7 @@
 
 #include "app/CCorvaneHDApp.h"
 #include "app/RegistryValues.h"  // speaker test: "HdmiAutoSet"
+#include "monitor/OverlayFeed.h"  // on-screen display feed
 #include "monitor/SampleLoop.h"  // monitoring
 #include "peripherals/KeyboardCompanion.h"  // keyboard companion
 #include "peripherals/LcmMessage.h"  // LCD module
@@ -156,6 +157,8 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     std::unique_ptr<HostWindow> host;
     std::unique_ptr<AdvanceDialogHost> advancedHost;  // advanced control window
     std::unique_ptr<monitor::SampleLoop> sampler;     // monitoring
+    std::unique_ptr<platform::OverlayBridge> overlayBridge;  // on-screen display feed
+    std::unique_ptr<monitor::OverlayFeed> overlay;           // on-screen display feed
     DisplayBellActions desktopActions(*services.systemActions);  // monitoring: the alarm's beep with a window
     QtFileOpener fileOpener;                                     // history charts
     std::unique_ptr<ChartsHost> charts;                          // history charts
@@ -287,6 +290,14 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     sampleHooks.samplingIntervalChanged = [&charts](uint32_t ms) {  // history charts
         if (charts) charts->SetSamplingInterval(ms);
     };
+    // On-screen display feed: the overlays get the window before the sampling starts, then every
+    // sample's text; they are stopped at quit.
+    overlayBridge = platform::MakeOverlayBridge(session.runtimeDir);
+    overlay = std::make_unique<monitor::OverlayFeed>(*overlayBridge, application.settings(), *controller,
+                                                     ui::SystemClock());
+    overlay->InitOverlay(static_cast<platform::OverlayWindow>(frame->winId()));
+    overlay->Attach(sampleHooks);
+    // End of on-screen display feed.
     sampler = std::make_unique<monitor::SampleLoop>(*controller, application.settings(), *services.settingsStore,
                                                     desktopActions, ui::SystemClock(), std::move(sampleHooks));
     sampler->curve().AttachCurves(userSettings.fanCurves);  // settings file: each GPU's fan curve
@@ -309,6 +320,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
 
     const int status = QCoreApplication::exec();
     sampler->Stop();  // monitoring
+    overlay->StopOverlay();  // on-screen display feed: a stale text never shows
     // The window goes before the controller it renders, the controller (and its worker)
     // before the GPU layer.
     advancedHost.reset();  // advanced control window: before the controller it reads through
@@ -316,6 +328,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     speakers.reset();  // speaker test: after the page that draws it; its clip ends with it
     charts.reset();   // history charts: they read the controller's live fields
     sampler.reset();  // monitoring: after the window that shows its curve, before the controller
+    overlay.reset();  // on-screen display feed: before the controller it reads
     profileSlots.reset();                // settings file
     userSettings.AttachDialog(nullptr);  // settings file
     keyboard.Stop();   // keyboard companion: the program it started ends with this one

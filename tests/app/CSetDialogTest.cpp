@@ -66,6 +66,15 @@ TEST_F(CSetDialogTest, TextsComeFromTheMessageTable) {
     EXPECT_EQ(C().fanGroup.text, "Advanced Fan Control");
     EXPECT_FALSE(C().fanSpeedTest.visible);
     EXPECT_EQ(C().lcmService.text, "The LCM Services Uninstalled!");
+    // The on-screen display group carries the dialog template's own labels.
+    EXPECT_EQ(C().osdGroup.id, 1294);
+    EXPECT_EQ(C().osdGroup.text, "On-screen Display");
+    const ui::CheckBox* osd[] = {&C().osdClock, &C().osdTemperature, &C().osdFanSpeed, &C().osdFramerate};
+    const char* osdTexts[] = {"Clocks", "Temperature", "Fan Speed", "Framerate"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(osd[i]->id, 1330 + i);
+        EXPECT_EQ(osd[i]->text, osdTexts[i]);
+    }
 }
 
 TEST_F(CSetDialogTest, ListsCarryTheirFormattedItems) {

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "support/ChildProcess.h"
 #include "support/CleanHome.h"
@@ -28,6 +29,8 @@ class ApplicationRunTest : public ::testing::Test {
 protected:
     std::map<std::string, std::string> Env() const { return home_.Env(false); }
     std::filesystem::path OutDir(const std::string& name) const { return home_.OutDir(name); }
+    /// The on-screen display's feed file of a run.
+    std::filesystem::path FeedFile() const { return home_.path() / "run/veltrix-plus-osd.txt"; }
 
     CleanHome home_;
 };
@@ -53,8 +56,16 @@ TEST_F(ApplicationRunTest, HeadlessPrintsEveryGpuAndEndsCleanlyOnTerminationSign
 TEST_F(ApplicationRunTest, HeadlessSamplePrintsOneLinePerGpuInTheMonitorForm) {
     ChildProcess app(VX_APP_BINARY, {"--simulate", "--headless"}, Env(), OutDir("lines"));
     ASSERT_TRUE(app.WaitForOutput("GPU1 temp=")) << app.Stdout() << app.Stderr();
+    // The on-screen display's feed file holds the sample (temperature and fan are on by default)
+    // and is gone once the program ended.
+    std::string shown;  // written on a thread of its own, right after the sample
+    for (int i = 0; i < 100 && (shown = TempDir::ReadFile(FeedFile())).rfind("GPU0", 0) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(shown.rfind("GPU0  TEMP:", 0), 0u) << shown;
+    EXPECT_NE(shown.find("\xC2\xB0" "C  FAN:"), std::string::npos) << shown;
     app.Signal(SIGTERM);
     EXPECT_EQ(app.Wait(), 0);
+    EXPECT_FALSE(std::filesystem::exists(FeedFile()));
 
     const std::regex form(
         "GPU([0-9]) temp=(-?[0-9]+) fan=(-?[0-9]+)% rpm=(-?[0-9]+) core=(-?[0-9]+) shader=(-?[0-9]+) "
@@ -82,10 +93,14 @@ TEST_F(ApplicationRunTest, WindowedRunBuildsTheMainWindowAndEndsCleanly) {
     env["QT_QPA_PLATFORM"] = "offscreen";
     ChildProcess app(VX_APP_BINARY, {"--simulate"}, env, OutDir("window"));
     ASSERT_TRUE(app.WaitForOutput("GPU1 ")) << app.Stdout() << app.Stderr();
+    for (int i = 0; i < 100 && !std::filesystem::exists(FeedFile()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(std::filesystem::exists(FeedFile())) << "a sample reached the on-screen display";
     // The signal is served by the event loop, so the window and its controller were built
     // and set up before it ends, and taken down in order after.
     app.Signal(SIGTERM);
     EXPECT_EQ(app.Wait(), 0) << app.Stderr();
+    EXPECT_FALSE(std::filesystem::exists(FeedFile())) << "the window's quit stops the feed";
     EXPECT_EQ(app.Stdout().find("Running without a window"), std::string::npos);
     EXPECT_EQ(ForeignLines(app.Stdout()), "");
 }

@@ -67,9 +67,14 @@ TEST_F(SettingsWindowTest, OkStoresWhatTheUserClicked) {
     fanLow->setCurrentIndex(2);
     emit fanLow->activated(2);  // as a user's choice does
 
+    ByText<QCheckBox>(window, "Clocks")->click();  // the "On-screen Display" group
+    ByText<QCheckBox>(window, "Framerate")->click();
+
     window.findChild<QPushButton*>("ok")->click();
     EXPECT_EQ(window.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.state(), app::CSetDialog::State::Accepted);
+    EXPECT_EQ(Written("OSDClockShow"), 1u);
+    EXPECT_EQ(Written("OSDFramerateShow"), 1u);
     EXPECT_EQ(Written("RestoreUserSettings"), 0u);
     EXPECT_EQ(Written("HighSet"), 1u);
     EXPECT_EQ(Written("FansSet"), 3u) << "the third choice, stored as choice + 1";

@@ -46,15 +46,25 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-bool WriteNewFileDurably(const std::filesystem::path& path, std::string_view bytes) {
+namespace {
+
+bool WriteNew(const std::filesystem::path& path, std::string_view bytes, bool flush) {
     Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0) return false;
     // close() can report a deferred write error (network file systems).
-    if (WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.Close()) return true;
+    if (WriteAll(fd.get(), bytes) && (!flush || ::fsync(fd.get()) == 0) && fd.Close()) return true;
     fd.Close();
     ::unlink(path.c_str());
     return false;
 }
+
+}  // namespace
+
+bool WriteNewFileDurably(const std::filesystem::path& path, std::string_view bytes) {
+    return WriteNew(path, bytes, true);
+}
+
+bool WriteNewFile(const std::filesystem::path& path, std::string_view bytes) { return WriteNew(path, bytes, false); }
 
 bool SyncDirectory(const std::filesystem::path& folder) {
     Fd fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
