@@ -14,6 +14,7 @@ packages=(
   xdotool imagemagick  # screenshots and CPU figures of the running program under Xvfb
   libpulse-dev pulseaudio pulseaudio-utils sox  # the alarm tone, tested against a real sound server
   libudev-dev        # USB hot-plug of the companion keyboard
+  libpugixml-dev libasio-dev  # the phone server: XML documents and sockets
 )
 
 missing=()
