@@ -21,6 +21,7 @@
 #include "platform/posix/SysfsBiosImage.h"
 #include "qt/QtEventLoop.h"
 #include "qt/WindowFrontEnd.h"
+#include "remote/RemoteControl.h"  // phone server
 #include "sim/SimBiosImage.h"
 #include "sim/Simulator.h"
 #include "tuning/CCorvaneHDDlg.h"
@@ -202,14 +203,24 @@ int RunApplication(int argc, char** argv) {
     std::printf("Running without a window; Ctrl+C ends it.\n");
     // Monitoring: the window's sampling loop (alarm and fan schemes included) over a
     // controller without a view.
+    std::unique_ptr<remote::RemoteControl> phoneServer;  // phone server: outlives the controller whose hooks reach it
+    tuning::MainDialogHooks dialogHooks;
+    remote::RemoteControl::AddDialogHooks(dialogHooks, phoneServer);  // phone server
     auto dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), consolePrompts, loop, ui::SystemClock(),
-                                                          application.settings(), tuning::MainDialogHooks{});
+                                                          application.settings(), std::move(dialogHooks));
     dialog->OnInitDialog(application.startupMode());
+    // Phone server: a service run may be controlled from the phone alone.
+    phoneServer = std::make_unique<remote::RemoteControl>(*dialog, loop, consolePrompts, application.settings(),
+                                                          *services.settingsStore, ui::SystemClock(),
+                                                          remote::ServerOptionsFor(paths.dataDir));
+    phoneServer->FillInitInfo();
+    phoneServer->Start();
     // Card lighting: the saved effect goes on without a window too.
     auto lighting = std::make_unique<peripherals::LedLighting>(application.gpu(), ui::SystemClock(),
                                                                 userSettings.kept.lighting);
     lighting->Startup(0);
     monitor::SampleHooks sampleHooks;
+    phoneServer->AddSampleHooks(sampleHooks);  // phone server
     sampleHooks.sampled = [controller = dialog.get(), lights = lighting.get()] {
         PrintSampleLines(*controller);
         lights->FollowReadings(*controller);  // card lighting
@@ -224,6 +235,7 @@ int RunApplication(int argc, char** argv) {
 
     const int status = qapp->exec();
     sampler->Stop();  // monitoring
+    phoneServer->Stop();  // phone server: no request reaches the controller from here on
     sampler.reset();  // monitoring: before the controller it samples through
     lighting.reset();  // card lighting: its thread ends before the GPU layer goes
     dialog.reset();

@@ -17,6 +17,7 @@
 #include "qt/DisplayBellActions.h"  // monitoring
 #include "qt/HostWindow.h"
 #include "qt/MainWindow.h"
+#include "qt/PasswordWindow.h"  // phone server
 #include "qt/ProfileWindow.h"  // profile window; keeps the profile slots' header clear of Qt's `slots`
 #include "qt/QtEventLoop.h"
 #include "qt/QtFileOpener.h"  // history charts
@@ -26,6 +27,7 @@
 #include "qt/Skin.h"
 #include "qt/UpdateWindow.h"  // online update check
 #include "qt/WindowFrontEnd.h"
+#include "remote/RemoteControl.h"  // phone server
 #include "tuning/CCorvaneHDDlg.h"
 #include "tuning/ProfileSlots.h"      // settings file
 #include "tuning/UserSettingsFile.h"  // settings file
@@ -40,6 +42,14 @@ void OpenSettingsWindow(app::CCorvaneHDApp& application, platform::SettingsStore
     const app::SetDialogContext context = app::SetDialogContext::ForGpu(record, application.lcmServiceInstalled());
     app::CSetDialog setDialog(application.settings(), store, application.autostart(), context, std::move(hooks));
     SettingsWindow window(setDialog, parent);
+    window.exec();
+}
+
+// "Change Password" for the phone, modal over the settings dialog.
+void OpenPasswordWindow(platform::SettingsStore& store, remote::RemoteControl& control, ui::IPrompts& prompts,
+                        QWidget* parent) {
+    app::CPasswordDlg passwordDialog(store, control.storedPassword(), prompts);
+    PasswordWindow window(passwordDialog, parent);
     window.exec();
 }
 
@@ -126,7 +136,9 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     std::unique_ptr<peripherals::LedLighting> lighting;          // card lighting
     KeyboardHost keyboard;                                       // keyboard companion
     Skin::Instance().SetDirectory(session.skinDir);
+    std::unique_ptr<remote::RemoteControl> phoneServer;  // phone server: outlives the controller whose hooks reach it
     tuning::MainDialogHooks hooks;
+    remote::RemoteControl::AddDialogHooks(hooks, phoneServer);  // phone server
     hooks.modelChanged = [&mainView] {
         if (mainView) mainView->ModelChanged();
     };
@@ -138,8 +150,12 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     };
     hooks.quitProcess = [&loop] { loop.Quit(0); };
     hooks.openSettingsDialog = [&] {
-        if (dialog && sampler)
-            OpenSettingsWindow(application, *services.settingsStore, *dialog, sampler->SettingsDialogHooks(), hostView);
+        if (!dialog || !sampler) return;
+        app::SetDialogHooks setHooks = sampler->SettingsDialogHooks();
+        setHooks.openPasswordDialog = [&] {  // phone server
+            if (phoneServer) OpenPasswordWindow(*services.settingsStore, *phoneServer, prompts_, QApplication::activeWindow());
+        };
+        OpenSettingsWindow(application, *services.settingsStore, *dialog, std::move(setHooks), hostView);
     };
     // Settings file.
     hooks.saveOrDeleteUserSettings = [&userSettings, &application] {
@@ -198,8 +214,15 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     // End of advanced control and profile windows.
     ShowForStartupMode(*host, application.startupMode());
     controller->OnInitDialog(application.startupMode());
+    // Phone server: "InitInfo.xml" filled before it listens; the program runs on without it.
+    phoneServer = std::make_unique<remote::RemoteControl>(*controller, loop, prompts_, application.settings(),
+                                                     *services.settingsStore, ui::SystemClock(),
+                                                     remote::ServerOptionsFor(session.dataDir));
+    phoneServer->FillInitInfo();
+    phoneServer->Start();
     // Monitoring: the sampling loop starts with the window's timers.
     monitor::SampleHooks sampleHooks;
+    phoneServer->AddSampleHooks(sampleHooks);  // phone server
     sampleHooks.sampled = [&mainView, &lighting, controller] {
         if (mainView) mainView->SampleTaken();
         lighting->FollowReadings(*controller);  // card lighting
@@ -232,6 +255,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
 
     const int status = QCoreApplication::exec();
     sampler->Stop();  // monitoring
+    phoneServer->Stop();  // phone server: no request reaches the controller from here on
     // The window goes before the controller it renders, the controller (and its worker)
     // before the GPU layer.
     advancedHost.reset();  // advanced control window: before the controller it reads through

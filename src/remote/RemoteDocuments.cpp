@@ -12,12 +12,19 @@ namespace {
 
 using Edits = std::initializer_list<std::pair<std::string, std::string>>;
 
-// Loads, sets what it finds, saves; nothing at all when the file cannot be loaded.
+// Sets the text when the element exists and holds another; true when it changed.
+bool Update(XmlDocument& xml, const std::string& path, const std::string& text) {
+    const std::optional<std::string> old = xml.Text(path);
+    return old && *old != text && xml.SetText(path, text);
+}
+
+// Loads, sets what it finds, saves when something changed (most samples repeat the last
+// values, and every save goes to the disk); nothing at all when the file cannot be loaded.
 void EditDocument(const std::filesystem::path& file, Edits edits) {
     XmlDocument xml;
     if (!xml.Load(file)) return;
     bool changed = false;
-    for (const auto& [path, text] : edits) changed |= xml.SetText(path, text);
+    for (const auto& [path, text] : edits) changed |= Update(xml, path, text);
     if (changed) xml.Save(file);
 }
 
@@ -90,10 +97,10 @@ void WriteInitClocks(const std::filesystem::path& file, const LegacyClockRange& 
     bool changed = false;
     for (const auto& [letter, domain] : {std::pair{'G', &clocks.graphics}, std::pair{'S', &clocks.processor},
                                          std::pair{'M', &clocks.memory}}) {
-        changed |= xml.SetText(path(letter, "Curr"), Mhz(domain->frequency));
-        changed |= xml.SetText(path(letter, "Def"), Mhz(domain->fourthWord));
-        changed |= xml.SetText(path(letter, "Min"), Mhz(domain->minimum));
-        changed |= xml.SetText(path(letter, "Max"), Mhz(domain->maximum));
+        changed |= Update(xml, path(letter, "Curr"), Mhz(domain->frequency));
+        changed |= Update(xml, path(letter, "Def"), Mhz(domain->fourthWord));
+        changed |= Update(xml, path(letter, "Min"), Mhz(domain->minimum));
+        changed |= Update(xml, path(letter, "Max"), Mhz(domain->maximum));
     }
     if (changed) xml.Save(file);
 }

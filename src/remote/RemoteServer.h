@@ -21,6 +21,13 @@ struct ServerOptions {
     std::function<void(const std::string&)> log;  // one line per event worth noting
 };
 
+/// The program's server: port 34000 on any local address, documents in `folder`.
+inline ServerOptions ServerOptionsFor(std::filesystem::path folder) {
+    ServerOptions options;
+    options.folder = std::move(folder);
+    return options;
+}
+
 class RemoteServer {
 public:
     RemoteServer(RemoteHost& host, ui::IClock& clock, ServerOptions options);

@@ -35,11 +35,12 @@ struct ServerFixture : ::testing::Test {
         EXPECT_TRUE(reply && reply->code == message::kInitInfo && reply->body == initInfo);
         return phone;
     }
-    // Frames from the worker arrive in order: a reply to a later command shows the earlier ones are done.
+    // The session handles a connection's frames in order: once a login is answered, what the
+    // phone sent before it has been handled, and nothing else was sent in between.
     void Sync(PhoneClient& phone) {
-        server->PushDocument(message::kPcInfo, dir / "InitInfo.xml");
+        phone.Send(EncodeFrame(command::kLogin, "482915"));
         const std::optional<Frame> frame = phone.Receive();
-        ASSERT_TRUE(frame && frame->code == message::kPcInfo);
+        ASSERT_TRUE(frame && frame->code == message::kInitInfo);
     }
 
     // Longer than one 5,000-byte buffer ever held: it must still arrive whole.
