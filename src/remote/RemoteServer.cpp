@@ -33,7 +33,8 @@ struct RemoteServer::Impl {
 
     Impl(RemoteServer& server, RemoteHost& host, ui::IClock& clock, ServerOptions options)
         : server(server), host(host), clock(clock), options(std::move(options)) {
-        if (!this->options.log) this->options.log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+        // The program's own lines go to standard output; the error stream is for --verbose diagnostics.
+        if (!this->options.log) this->options.log = [](const std::string& line) { std::printf("%s\n", line.c_str()); };
     }
 
     void Accept() {
@@ -175,7 +176,8 @@ bool RemoteServer::Start() {
     if (!error) d.acceptor.bind(endpoint, error);
     if (!error) d.acceptor.listen(5, error);
     if (error) {
-        d.options.log(" Failed bind() : " + error.message());
+        d.options.log(" Failed bind() ");
+        d.options.log("The phone server cannot use port " + std::to_string(d.options.port) + ": " + error.message());
         asio::error_code ignored;
         d.acceptor.close(ignored);
         return false;
