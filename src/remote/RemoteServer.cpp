@@ -3,6 +3,7 @@
 #include <array>
 #include <asio.hpp>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <optional>
 #include <thread>
@@ -161,6 +162,17 @@ struct RemoteServer::Impl {
     uint16_t port = 0;  // set before the worker starts
     std::thread worker;
 };
+
+ServerOptions ServerOptionsFor(std::filesystem::path folder) {
+    ServerOptions options;
+    options.folder = std::move(folder);
+    if (const char* port = std::getenv("VXPLUS_PHONE_PORT")) {
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(port, &end, 10);
+        if (*port && !*end && value <= 65535) options.port = static_cast<uint16_t>(value);
+    }
+    return options;
+}
 
 RemoteServer::RemoteServer(RemoteHost& host, ui::IClock& clock, ServerOptions options)
     : impl_(std::make_unique<Impl>(*this, host, clock, std::move(options))) {}

@@ -21,12 +21,9 @@ struct ServerOptions {
     std::function<void(const std::string&)> log;  // one line per event worth noting
 };
 
-/// The program's server: port 34000 on any local address, documents in `folder`.
-inline ServerOptions ServerOptionsFor(std::filesystem::path folder) {
-    ServerOptions options;
-    options.folder = std::move(folder);
-    return options;
-}
+/// The program's server: port 34000 (or $VXPLUS_PHONE_PORT, 0 for any free one) on any local
+/// address, documents in `folder`.
+ServerOptions ServerOptionsFor(std::filesystem::path folder);
 
 class RemoteServer {
 public:

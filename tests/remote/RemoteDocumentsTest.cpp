@@ -1,5 +1,6 @@
 // The phone's documents written into the installed templates and read back.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "remote/RemoteDocuments.h"
 #include "remote/XmlDocument.h"
@@ -55,6 +56,13 @@ TEST_F(DocumentsFixture, PcInfoIsWrittenInGroups) {
                                     {"/Info/BFanAuto", "1"}, {"/Info/Time", "1:2:3:4"}, {"/Info/GpuIdex", "2"},
                                     {"/Info/ModeIdex", "2"}, {"/Info/GpuClock", "900"},
                                     {"/Info/ShaderClock", "1800"}, {"/Info/MemoryClock", "2000"}});
+    // The same values again: the file is not replaced (every save goes to the disk).
+    struct stat before {}, after {};
+    ::stat((dir / document::kPcInfo).c_str(), &before);
+    WritePcTemperature(dir / document::kPcInfo, 71);
+    WritePcState(dir / document::kPcInfo, false, true, "1:2:3:4");
+    ::stat((dir / document::kPcInfo).c_str(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino);
 }
 
 TEST_F(DocumentsFixture, InitInfoIsClearedThenFilledPerLevel) {
