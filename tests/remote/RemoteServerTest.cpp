@@ -54,6 +54,16 @@ struct ServerFixture : ::testing::Test {
 
 TEST_F(ServerFixture, LoginPushAndButtonsOverLoopback) {
     Start();
+    {
+        // Before a login, buttons, unknown codes and command 48 (off by default) do nothing.
+        PhoneClient stranger(server->Port());
+        stranger.Send(EncodeFrame(command::kSelectGpu0) + EncodeFrame(200) + EncodeFrame(command::kPasswordlessLogin) +
+                      EncodeFrame(command::kLogin, "1"));
+        const std::optional<Frame> reply = stranger.Receive();
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->code, message::kWrongPassword);
+        EXPECT_TRUE(host.Presses().empty());
+    }
     auto phone = LoggedIn();
     EXPECT_TRUE(server->Flags().clientAuthorised);
     phone->Send(EncodeFrame(command::kSelectGpu0));
@@ -96,10 +106,15 @@ TEST_F(ServerFixture, UploadSplitOverSegmentsIsAssembledAndOversizeClosesUntouch
     EXPECT_EQ(test::TempDir::ReadFile(dir / "Info.xml"), document);
     EXPECT_EQ(host.Documents(), std::vector<bool>{true});
 
+    phone->Send(Header(command::kInfoDocument, 0));  // an empty body empties the file
+    Sync(*phone);
+    EXPECT_EQ(test::TempDir::ReadFile(dir / "Info.xml"), "");
+    test::TempDir::WriteFile(dir / "Info.xml", document);
+
     phone->Send(Header(command::kInfoDocument, 0xFFFFFFFFu) + "<Info>bad");
     EXPECT_TRUE(phone->Closed());
     EXPECT_EQ(test::TempDir::ReadFile(dir / "Info.xml"), document);
-    EXPECT_EQ(host.Documents().size(), 1u);
+    EXPECT_EQ(host.Documents().size(), 2u);  // the oversize one never reached the host
 }
 
 TEST_F(ServerFixture, SecondClientIsRefusedWhileTheFirstKeepsWorking) {
