@@ -24,6 +24,8 @@ limits=(
   "StateFileFuzzer $((4 << 20)) demo.state.json"
   "RegistryFileFuzzer $((1 << 20)) registry.ini"
   "BiosScanFuzzer 0"
+  "FrameDecoderFuzzer 0"
+  "InfoXmlFuzzer $((1 << 20)) Info.xml"
 )
 
 mkdir -p "$build/logs"

@@ -15,6 +15,7 @@ packages=(
   libpulse-dev pulseaudio pulseaudio-utils sox  # the alarm tone and the speaker test, tested against a real sound server
   libudev-dev        # USB hot-plug of the companion keyboard
   dbus-daemon systemd  # the resume watcher on a test bus; the LCD service's unit checked by systemd-analyze
+  libpugixml-dev libasio-dev  # the phone server: XML documents and sockets
 )
 
 missing=()

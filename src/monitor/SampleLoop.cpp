@@ -382,8 +382,9 @@ void SampleLoop::SecondPass(int gpu) {
     if (hooks_.appendDisplayText) hooks_.appendDisplayText(gpu);
 }
 
-std::string SampleLoop::TimeText() const {
-    const auto now = clock_.Now();
+std::string SampleLoop::TimeText() const { return LocalTimeText(clock_.Now()); }
+
+std::string LocalTimeText(std::chrono::system_clock::time_point now) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto millisecond =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;

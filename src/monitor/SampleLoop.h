@@ -3,6 +3,7 @@
 // dialog's records, colours the selected GPU's labels, estimates board power, raises the
 // temperature alarm and runs the fan automation. It works on the dialog's public model only.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -45,6 +46,9 @@ struct CurrentState {
     std::string driverVersion;
     const tuning::LiveFields* live = nullptr;
 };
+
+/// "%u:%u:%u:%u" of the local time: hour, minute, second, millisecond (the documents' time).
+std::string LocalTimeText(std::chrono::system_clock::time_point now);
 
 /// Where other features join the sample; any may be left empty.
 struct SampleHooks {

@@ -27,6 +27,7 @@
 #include "qt/LogindResumeWatcher.h"  // resume from suspend
 #include "qt/QtEventLoop.h"
 #include "qt/WindowFrontEnd.h"
+#include "remote/RemoteControl.h"  // phone server
 #include "sim/SimBiosImage.h"
 #include "sim/Simulator.h"
 #include "tuning/CCorvaneHDDlg.h"
@@ -223,9 +224,18 @@ int RunApplication(int argc, char** argv) {
     std::printf("Running without a window; Ctrl+C ends it.\n");
     // Monitoring: the window's sampling loop (alarm and fan schemes included) over a
     // controller without a view.
+    std::unique_ptr<remote::RemoteControl> phoneServer;  // phone server: outlives the controller whose hooks reach it
+    tuning::MainDialogHooks dialogHooks;
+    remote::RemoteControl::AddDialogHooks(dialogHooks, phoneServer);  // phone server
     auto dialog = std::make_unique<tuning::CCorvaneHDDlg>(application.gpu(), consolePrompts, loop, ui::SystemClock(),
-                                                          application.settings(), tuning::MainDialogHooks{});
+                                                          application.settings(), std::move(dialogHooks));
     dialog->OnInitDialog(application.startupMode());
+    // Phone server: a service run may be controlled from the phone alone.
+    phoneServer = std::make_unique<remote::RemoteControl>(*dialog, loop, consolePrompts, application.settings(),
+                                                          *services.settingsStore, ui::SystemClock(),
+                                                          remote::ServerOptionsFor(paths.dataDir));
+    phoneServer->FillInitInfo();
+    phoneServer->Start();
     // Card lighting: the saved effect goes on without a window too.
     auto lighting = std::make_unique<peripherals::LedLighting>(application.gpu(), ui::SystemClock(),
                                                                 userSettings.kept.lighting);
@@ -237,6 +247,7 @@ int RunApplication(int argc, char** argv) {
     resume.AttachLighting(&lighting->effects());
     resume.SetRestoredHook([controller = dialog.get()] { controller->RefreshFromHardware(false); });
     monitor::SampleHooks sampleHooks;
+    phoneServer->AddSampleHooks(sampleHooks);  // phone server
     sampleHooks.sampled = [controller = dialog.get(), lights = lighting.get()] {
         PrintSampleLines(*controller);
         lights->FollowReadings(*controller);  // card lighting
@@ -259,6 +270,7 @@ int RunApplication(int argc, char** argv) {
     const int status = qapp->exec();
     sampler->Stop();  // monitoring
     overlay->StopOverlay();  // on-screen display feed: a stale text never shows
+    phoneServer->Stop();  // phone server: no request reaches the controller from here on
     sampler.reset();  // monitoring: before the controller it samples through
     resume.AttachDisplay(nullptr);   // resume from suspend
     resume.AttachLighting(nullptr);  // resume from suspend

@@ -27,6 +27,7 @@
 #include "qt/HostWindow.h"
 #include "qt/LcmWindows.h"  // LCD module
 #include "qt/MainWindow.h"
+#include "qt/PasswordWindow.h"  // phone server
 #include "qt/ProfileWindow.h"  // profile window; keeps the profile slots' header clear of Qt's `slots`
 #include "qt/QtEventLoop.h"
 #include "qt/QtFileOpener.h"  // history charts
@@ -36,6 +37,7 @@
 #include "qt/Skin.h"
 #include "qt/UpdateWindow.h"  // online update check
 #include "qt/WindowFrontEnd.h"
+#include "remote/RemoteControl.h"  // phone server
 #include "tuning/CCorvaneHDDlg.h"
 #include "tuning/ProfileSlots.h"      // settings file
 #include "tuning/UserSettingsFile.h"  // settings file
@@ -56,6 +58,14 @@ void OpenSettingsWindow(app::CCorvaneHDApp& application, platform::SettingsStore
         tools.viewer = [displayTools, parent] { displayTools->OpenViewer(parent); };
     }
     SettingsWindow window(setDialog, parent, std::move(tools));
+    window.exec();
+}
+
+// "Change Password" for the phone, modal over the settings dialog.
+void OpenPasswordWindow(platform::SettingsStore& store, remote::RemoteControl& control, ui::IPrompts& prompts,
+                        QWidget* parent) {
+    app::CPasswordDlg passwordDialog(store, control.storedPassword(), prompts);
+    PasswordWindow window(passwordDialog, parent);
     window.exec();
 }
 
@@ -169,7 +179,9 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     LcmHost lcm;                                                 // LCD module
     DisplayTools displayTools(loop, prompts_, ui::SystemClock(), session.dataDir);  // display tools
     Skin::Instance().SetDirectory(session.skinDir);
+    std::unique_ptr<remote::RemoteControl> phoneServer;  // phone server: outlives the controller whose hooks reach it
     tuning::MainDialogHooks hooks;
+    remote::RemoteControl::AddDialogHooks(hooks, phoneServer);  // phone server
     hooks.modelChanged = [&mainView] {
         if (mainView) mainView->ModelChanged();
     };
@@ -181,9 +193,12 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     };
     hooks.quitProcess = [&loop] { loop.Quit(0); };
     hooks.openSettingsDialog = [&] {
-        if (dialog && sampler)
-            OpenSettingsWindow(application, *services.settingsStore, *dialog, sampler->SettingsDialogHooks(), hostView,
-                               &displayTools);
+        if (!dialog || !sampler) return;
+        app::SetDialogHooks setHooks = sampler->SettingsDialogHooks();
+        setHooks.openPasswordDialog = [&] {  // phone server
+            if (phoneServer) OpenPasswordWindow(*services.settingsStore, *phoneServer, prompts_, QApplication::activeWindow());
+        };
+        OpenSettingsWindow(application, *services.settingsStore, *dialog, std::move(setHooks), hostView, &displayTools);
     };
     // Settings file.
     hooks.saveOrDeleteUserSettings = [&userSettings, &application] {
@@ -278,8 +293,15 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
             if (mainView) mainView->ModelChanged();
         });
     }
+    // Phone server: "InitInfo.xml" filled before it listens; the program runs on without it.
+    phoneServer = std::make_unique<remote::RemoteControl>(*controller, loop, prompts_, application.settings(),
+                                                     *services.settingsStore, ui::SystemClock(),
+                                                     remote::ServerOptionsFor(session.dataDir));
+    phoneServer->FillInitInfo();
+    phoneServer->Start();
     // Monitoring: the sampling loop starts with the window's timers.
     monitor::SampleHooks sampleHooks;
+    phoneServer->AddSampleHooks(sampleHooks);  // phone server
     sampleHooks.sampled = [&mainView, &lighting, controller] {
         if (mainView) mainView->SampleTaken();
         lighting->FollowReadings(*controller);  // card lighting
@@ -321,6 +343,7 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     const int status = QCoreApplication::exec();
     sampler->Stop();  // monitoring
     overlay->StopOverlay();  // on-screen display feed: a stale text never shows
+    phoneServer->Stop();  // phone server: no request reaches the controller from here on
     // The window goes before the controller it renders, the controller (and its worker)
     // before the GPU layer.
     advancedHost.reset();  // advanced control window: before the controller it reads through

@@ -327,9 +327,10 @@ void CCorvaneHDDlg::OnCommand(uint32_t wParam, int32_t) {
     auto pushState = [this] {
         if (hooks_.pushStateToPhone) hooks_.pushStateToPhone();
     };
-    auto endRemote = [this] {
+    auto endRemote = [this](bool applied) {
         remoteApplyPending.store(false);
         remoteApplyRunning.store(false);
+        if (hooks_.remoteApplyFinished) hooks_.remoteApplyFinished(applied);
     };
 
     switch (result) {
@@ -339,15 +340,17 @@ void CCorvaneHDDlg::OnCommand(uint32_t wParam, int32_t) {
                                 ui::BoxButtons::Ok);
             if (hooks_.phoneClientAuthorised && hooks_.phoneClientAuthorised()) pushState();
         } else {
-            endRemote();
-            pushState();
+            endRemote(true);
         }
         break;
     case kApplyCanceled:
         prompts_.MessageBox(app::Text(app::msg::kApplyCanceled), caption, ui::BoxIcon::Information,
                             ui::BoxButtons::Ok);
         // A remote apply that ends here must not block the next one.
-        if (remote) endRemote();
+        if (remote) {
+            remoteApplyPending.store(false);
+            remoteApplyRunning.store(false);
+        }
         break;
     case kApplyFailed:
         if (!remote) {
@@ -357,8 +360,7 @@ void CCorvaneHDDlg::OnCommand(uint32_t wParam, int32_t) {
             sliders.shaderClock.SetPos(savedSliderPositions[1]);
             sliders.memoryClock.SetPos(savedSliderPositions[2]);
             sliders.fanSpeed.SetPos(savedSliderPositions[3]);
-            endRemote();
-            pushState();
+            endRemote(false);
         }
         break;
     default:

@@ -82,6 +82,14 @@ void CCorvaneHDDlg::ApplySettings() {
     Changed();
 }
 
+bool CCorvaneHDDlg::StartRemoteApply() {
+    if (currentGpu_ < 0 || workerRunning_.load()) return false;
+    ApplyFanPart(static_cast<uint8_t>(currentGpu_));
+    StartClockWorker(currentGpu_);
+    Changed();
+    return true;
+}
+
 void CCorvaneHDDlg::ApplyFanPart(uint8_t gpu) {
     {
         auto lock = LockHardware();

@@ -164,8 +164,9 @@ struct MainDialogHooks {
     std::function<void()> restoreLighting;        // first step of reset
     std::function<void(int gpu)> gpuSelected;     // lighting: each GPU's controller kind, under the hardware lock
     std::function<void()> resetProfileSlots;      // last step of reset
-    std::function<void()> pushStateToPhone;       // after an apply, when a client is logged in
+    std::function<void()> pushStateToPhone;       // after a local apply, when a client is logged in
     std::function<bool()> phoneClientAuthorised;
+    std::function<void(bool applied)> remoteApplyFinished;  // the phone's apply ended: tell it
 };
 
 class CCorvaneHDDlg {
@@ -222,12 +223,17 @@ public:
 
     // Apply and reset (ApplySettings.cpp, ApplyClocksWorker.cpp, RestoreDefaults.cpp)
     void ApplySettings();
+    /// The phone's apply: fan and clocks of the current GPU on the worker, whatever page is
+    /// shown. False when a worker is already running.
+    bool StartRemoteApply();
     void RestoreDefaults();
     /// The command handler for the worker's notification: `wParam` is 0xCADB0000 | result.
     void OnCommand(uint32_t wParam, int32_t lParam);
     bool workerRunning() const { return workerRunning_.load(); }
     /// Waits for a running worker to end (tests, shutdown).
     void JoinWorker();
+    /// Tells the views that models changed outside their handlers (the phone's settings).
+    void Changed();
 
     // Remote-apply state (set by the phone server)
     std::atomic<bool> remoteApplyPending{false};
@@ -292,7 +298,6 @@ private:
     // GPU; reset writes it back. Guarded by hardwareMutex_.
     std::array<std::shared_ptr<const nvapi::PstatesInfo>, kMaxGpuSlots> stockPstatesInfo_{};
 
-    void Changed();
 
     GpuAccess& gpu_;
     ui::IPrompts& prompts_;

@@ -17,7 +17,8 @@ public:
                                                {"XDG_CONFIG_HOME", (dir_.path() / "config").string()},
                                                {"XDG_DATA_HOME", (dir_.path() / "data").string()},
                                                {"XDG_RUNTIME_DIR", (dir_.path() / "run").string()},
-                                               {"PATH", "/usr/bin:/bin"}};
+                                               {"PATH", "/usr/bin:/bin"},
+                                               {"VXPLUS_PHONE_PORT", "0"}};  // nor the phone server's port
         if (offscreen) env["QT_QPA_PLATFORM"] = "offscreen";
         return env;
     }

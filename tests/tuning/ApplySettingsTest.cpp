@@ -165,8 +165,10 @@ TEST_F(ApplySettingsTest, LightingAndMonitorPagesUseTheirHooks) {
 TEST_F(ApplySettingsTest, NotificationHandlerFollowsTheResultAndTheRemoteState) {
     int pushes = 0;
     bool authorised = false;
+    std::vector<bool> remoteResults;  // 15 or 16 for the phone
     hooks.pushStateToPhone = [&] { ++pushes; };
     hooks.phoneClientAuthorised = [&] { return authorised; };
+    hooks.remoteApplyFinished = [&](bool applied) { remoteResults.push_back(applied); };
     StartDialog(RigOf({KeplerGpu()}));
     prompts.shown.clear();
 
@@ -191,7 +193,8 @@ TEST_F(ApplySettingsTest, NotificationHandlerFollowsTheResultAndTheRemoteState) 
     EXPECT_EQ(dlg().sliders.fanSpeed.GetPos(), 40);
     EXPECT_FALSE(dlg().remoteApplyPending);
     EXPECT_FALSE(dlg().remoteApplyRunning);
-    EXPECT_EQ(pushes, 2);
+    EXPECT_EQ(pushes, 1);
+    EXPECT_EQ(remoteResults, std::vector<bool>{false});
     EXPECT_EQ(prompts.shown.size(), 4u);
 
     // A cancelled remote apply shows its box and frees the next remote apply.
@@ -206,7 +209,8 @@ TEST_F(ApplySettingsTest, NotificationHandlerFollowsTheResultAndTheRemoteState) 
     dlg().OnCommand(kApplyNotificationCode | tuning::kApplied, -1);
     EXPECT_FALSE(dlg().remoteApplyPending);
     EXPECT_FALSE(dlg().remoteApplyRunning);
-    EXPECT_EQ(pushes, 3);
+    EXPECT_EQ(pushes, 1);  // "PCInfo.xml" follows local applies only
+    EXPECT_EQ(remoteResults, (std::vector<bool>{false, true}));
     EXPECT_EQ(prompts.shown.size(), 5u);
 }
 
