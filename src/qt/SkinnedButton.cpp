@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "qt/Skin.h"
+#include "qt/SkinShape.h"
 
 namespace vx::qt {
 namespace {
@@ -24,6 +25,7 @@ SkinnedButton::SkinnedButton(const QString& imageBase, QWidget* parent)
 void SkinnedButton::SetImageBase(const QString& imageBase) {
     if (imageBase == imageBase_) return;
     imageBase_ = imageBase;
+    UpdateShape();
     updateGeometry();
     update();
 }
@@ -36,6 +38,7 @@ void SkinnedButton::SetOn(bool on) {
 
 void SkinnedButton::SetLook(Look look) {
     look_ = look;
+    UpdateShape();
     updateGeometry();
 }
 
@@ -98,6 +101,20 @@ void SkinnedButton::enterEvent(QEnterEvent* event) {
     hovered_ = true;
     update();
     QAbstractButton::enterEvent(event);
+}
+
+void SkinnedButton::resizeEvent(QResizeEvent* event) {
+    UpdateShape();
+    QAbstractButton::resizeEvent(event);
+}
+
+void SkinnedButton::UpdateShape() {
+    if (look_ != Look::Image) {
+        clearMask();
+        return;
+    }
+    // The 1x image: its outline is scaled to the button's size like the image itself.
+    ShapeWidget(*this, Skin::Instance().Pixmap(imageBase_, 1.0).toImage());
 }
 
 void SkinnedButton::leaveEvent(QEvent* event) {

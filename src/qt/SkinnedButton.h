@@ -28,9 +28,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QString Variant(const char* suffix) const;
+    /// The image look takes its bitmap's outline; the check-box look keeps its caption clickable.
+    void UpdateShape();
 
     QString imageBase_;
     bool on_ = false;

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "app/GadgetInstaller.h"
 #include "app/CCorvaneHDApp.h"
 #include "app/RegistryValues.h"  // speaker test: "HdmiAutoSet"
 #include "monitor/OverlayFeed.h"  // on-screen display feed
@@ -160,6 +161,8 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     platform::PlatformServices& services = session.services;
     tuning::UserSettingsFile& userSettings = session.userSettings;
     QtEventLoop& loop = session.loop;
+    // Desktop gadget: installed with the main window (Windows 7 only), fed after every sample; outlives the sampler.
+    app::GadgetInstaller gadget(app::GadgetEnvironment::FromSystem(session.dataDir));
     std::unique_ptr<tuning::CCorvaneHDDlg> dialog;
     std::unique_ptr<tuning::ProfileSlots> profileSlots;  // settings file
     QPointer<HostWindow> hostView;
@@ -302,6 +305,8 @@ int QtWindowFrontEnd::Run(const WindowSession& session) {
     // Monitoring: the sampling loop starts with the window's timers.
     monitor::SampleHooks sampleHooks;
     phoneServer->AddSampleHooks(sampleHooks);  // phone server
+    gadget.Install();  // desktop gadget
+    sampleHooks.copyToGadget = [&gadget] { gadget.RefreshCopy(); };
     sampleHooks.sampled = [&mainView, &lighting, controller] {
         if (mainView) mainView->SampleTaken();
         lighting->FollowReadings(*controller);  // card lighting

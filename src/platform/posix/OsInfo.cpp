@@ -35,6 +35,12 @@ bool IsOsSupported() {
     return true;
 }
 
+std::optional<WindowsVersion> QueryWindowsVersion() { return std::nullopt; }
+
+std::filesystem::path UserProfileFolder() { return {}; }
+
+std::filesystem::path WindowsFolder() { return {}; }
+
 bool Is64BitOs() {
     if (sizeof(void*) == 8) return true;
     // A 32-bit build may still run on a 64-bit kernel.
