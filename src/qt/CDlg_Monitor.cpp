@@ -3,12 +3,14 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QVBoxLayout>
 
 #include "app/CMultiLangSupp.h"
 #include "monitor/MonitorLog.h"
 #include "qt/ChartsHost.h"
 #include "qt/CurveChartView.h"
+#include "qt/SkinShape.h"
 
 namespace vx::qt {
 namespace {
@@ -17,7 +19,8 @@ constexpr int kTextMonitors = 244;
 constexpr int kTextHide = 245;
 constexpr int kTextClose = 246;
 const char* const kLogToFile = "Log to file";
-constexpr int kMinimumHeight = 60;  // room for the menu hint when no series is shown
+constexpr int kMinimumHeight = 60;
+constexpr qreal kCornerRadius = 8;  // room for the menu hint when no series is shown
 
 QString T(int row) { return QString::fromUtf8(app::Text(row)); }
 
@@ -72,6 +75,23 @@ void CDlg_Monitor::CloseMonitor() {
 void CDlg_Monitor::contextMenuEvent(QContextMenuEvent* event) {
     const std::unique_ptr<QMenu> menu = BuildMenu();
     menu->exec(event->globalPos());
+}
+
+QImage CDlg_Monitor::Background(QSize size) {
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.drawRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), kCornerRadius, kCornerRadius);
+    return image;
+}
+
+void CDlg_Monitor::resizeEvent(QResizeEvent* event) {
+    // A new height is a new background: the outline follows it, one pixel in from the left.
+    ShapeWidget(*this, Background(size()), 1, 0);
+    QWidget::resizeEvent(event);
 }
 
 void CDlg_Monitor::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 // The monitor window: one strip per shown series with a curve per GPU. Its context menu picks
 // the series, switches the log, hides or closes it.
+#include <QImage>
 #include <QWidget>
 
 #include <memory>
@@ -33,8 +34,12 @@ public:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    /// The window's background for its size: a panel with rounded corners on the key colour.
+    static QImage Background(QSize size);
+
     ChartsHost& host_;
     std::unique_ptr<monitor::CNCVCurves> chart_;
     CurveChartView* view_ = nullptr;

@@ -47,6 +47,16 @@ protected:
         charts->Start();
     }
     qt::CDlg_Monitor& window() { return *charts->monitorWindow(); }
+    // The window takes its background's outline: rounded corners, the left column trimmed.
+    void ExpectShapedToItsSize() {
+        const QRegion mask = window().mask();
+        const int w = window().width(), h = window().height();
+        EXPECT_TRUE(mask.contains(QPoint(1, h / 2)) && mask.contains(QPoint(w - 2, h / 2)));
+        EXPECT_FALSE(mask.contains(QPoint(0, h / 2)));
+        EXPECT_FALSE(mask.contains(QPoint(1, 1)) || mask.contains(QPoint(w - 2, h - 2)));
+        EXPECT_TRUE(mask.contains(QPoint(w / 2, h - 3)));
+        EXPECT_LE(mask.boundingRect().bottom(), h - 1);
+    }
 
     test::TempDir folder;
     std::unique_ptr<qt::ChartsHost> charts;
@@ -58,6 +68,7 @@ TEST_F(MonitorWindowTest, SeriesToggleRebuildsFromTheSharedHistoryAndStoredZeroS
     loop.RunPending();  // the sample at once
     loop.RunFor(3000);  // then three more
     ASSERT_EQ(window().chart().queue(1, monitor::kGpuClock).Count(), 4);
+    ExpectShapedToItsSize();
     EXPECT_EQ(window().chart().Curve(1, monitor::kGpuClock, window().width(), window().height()).size(), 4u);
 
     auto menu = window().BuildMenu();
@@ -75,6 +86,7 @@ TEST_F(MonitorWindowTest, SeriesToggleRebuildsFromTheSharedHistoryAndStoredZeroS
     EXPECT_FALSE(window().chart().enabled(monitor::kTemperature));
     EXPECT_EQ(window().chart().enabledCount(), shownBefore - 1);
     EXPECT_EQ(window().height(), 90 * (shownBefore - 1) + 5);
+    ExpectShapedToItsSize();
     for (int g = 0; g < 2; ++g) EXPECT_EQ(window().chart().queue(g, monitor::kGpuClock).Count(), 4) << g;
 
     // A stored 0 stops the rebuilt chart and empties it; the shared history stays.
