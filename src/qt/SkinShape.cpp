@@ -49,8 +49,15 @@ ui::ShapeBitmap ShapeBitmapFromImage(const QImage& image, uint32_t keyColour) {
 }
 
 QRegion MaskFromShape(const ui::WindowShape& shape, qreal sx, qreal sy) {
-    QRegion region = QRegion(0, 0, shape.boundsWidth, shape.boundsHeight) &
-                     QRegion(ToPolygon(shape.outline), Qt::OddEvenFill);
+    // Row by row: a polygon through the pixel positions would drop each row's last pixel and
+    // the bottom row, so drawn pixels at the right and bottom edges would be cut.
+    QRegion outline;
+    const size_t rows = shape.outline.size() / 2;
+    for (size_t y = 0; y < rows; ++y) {
+        const ui::ShapePoint first = shape.outline[y], last = shape.outline[2 * rows - 1 - y];
+        if (last.x >= first.x) outline += QRect(first.x, first.y, last.x - first.x + 1, 1);
+    }
+    QRegion region = QRegion(0, 0, shape.boundsWidth, shape.boundsHeight) & outline;
     for (const std::vector<ui::ShapePoint>& hole : shape.holes)
         region -= QRegion(ToPolygon(hole), Qt::OddEvenFill);
     if (sx == 1.0 && sy == 1.0) return region;

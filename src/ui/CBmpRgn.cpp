@@ -76,9 +76,9 @@ std::optional<WindowShape> CBmpRgn::Shape(const ShapeFrameStyle& style, std::spa
     for (int32_t y = 0; y < h; ++y) {
         const uint8_t* row = bitmap_->bits.data() + static_cast<size_t>(y) * bitmap_->bytesPerRow;
         const int32_t top = verticalFrame + y;
-        ShapePoint left{horizontalFrame + leftTrim_, top}, right = left;
-        // A row of key colour alone has no edge: it becomes a zero-width span at the image's
-        // left edge, which the odd-even fill leaves empty.
+        // A row of key colour alone has no edge: it becomes an empty span at the image's left
+        // edge, one that ends a pixel before it starts (as a trim past the last pixel leaves it).
+        ShapePoint left{horizontalFrame, top}, right{horizontalFrame - 1, top};
         if (const std::optional<int32_t> first = FirstShapedFromLeft(row)) {
             left.x = horizontalFrame + *first + leftTrim_;
             right.x = horizontalFrame + *FirstShapedFromRight(row) - rightTrim_;

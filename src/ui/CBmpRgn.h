@@ -39,7 +39,9 @@ struct WindowShape {
     int32_t height = 0;
     int32_t boundsWidth = 0;   // the rectangle the outline is clipped to, at (0, 0)
     int32_t boundsHeight = 0;
-    std::vector<ShapePoint> outline;                 // down the left edge, back up the right
+    /// Down the left edge, back up the right: points y and 2H - 1 - y are row y's first and last
+    /// drawn pixel, inclusive; a row whose last lies before its first is empty.
+    std::vector<ShapePoint> outline;
     std::vector<std::vector<ShapePoint>> holes;      // cut out of the outline
 };
 

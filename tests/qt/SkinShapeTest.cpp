@@ -30,6 +30,9 @@ TEST(SkinShapeTest, TransparentPixelsAreCutFromTheMask) {
         {"natural size", {21, 21}, {10, 10}, {1, 1}},
         {"edge of the disc row", {21, 21}, {3, 10}, {1, 10}},
         {"drawn at twice the size", {42, 42}, {20, 20}, {3, 3}},
+        {"last drawn pixel of a row", {21, 21}, {18, 10}, {19, 10}},
+        {"bottom drawn row", {21, 21}, {10, 18}, {10, 19}},
+        {"top drawn row", {21, 21}, {10, 2}, {10, 1}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

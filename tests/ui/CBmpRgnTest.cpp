@@ -38,7 +38,7 @@ TEST(CBmpRgnTest, WhiteBorderedDiscGivesRoundOutline) {
     const WindowShape& shape = window.shapes[0];
     ASSERT_EQ(shape.outline.size(), 42u);
     for (int32_t y = 0; y < 21; ++y) {
-        int32_t left = 0, right = 0;
+        int32_t left = 0, right = -1;
         bool any = false;
         for (int32_t x = 0; x < 21; ++x)
             if (InDisc(x, y)) {
@@ -53,8 +53,8 @@ TEST(CBmpRgnTest, WhiteBorderedDiscGivesRoundOutline) {
     EXPECT_EQ(shape.outline[10], (ShapePoint{2, 10}));
     EXPECT_EQ(shape.outline[31], (ShapePoint{18, 10}));
     EXPECT_EQ(shape.outline[2], (ShapePoint{10, 2}));
-    EXPECT_EQ(shape.outline[0], (ShapePoint{0, 0}));  // all key: zero width at the left edge
-    EXPECT_EQ(shape.outline[41], (ShapePoint{0, 0}));
+    EXPECT_EQ(shape.outline[0], (ShapePoint{0, 0}));  // all key: empty, ends before it starts
+    EXPECT_EQ(shape.outline[41], (ShapePoint{-1, 0}));
     EXPECT_EQ(shape.width, 21);
     EXPECT_EQ(shape.height, 21);
 }
