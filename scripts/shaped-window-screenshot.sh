@@ -26,6 +26,6 @@ xdotool windowmove "$monitor" 900 40
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$monitor")"
 import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" \
-  "$root/docs/screenshots/monitor-window-shaped.png"
+  +repage "$root/docs/screenshots/monitor-window-shaped.png"
 kill -TERM "$program"
 wait "$program" || true
