@@ -29,6 +29,8 @@ GadgetEnvironment GadgetEnvironment::FromSystem(const fs::path& workingFolder) {
 
 void GadgetInstaller::Install() {
     if (!IsWindows7(environment_.version)) return;
+    // Without the shell's folders the paths would be relative: into the working folder.
+    if (environment_.profileFolder.empty() || environment_.windowsFolder.empty()) return;
     destination_ = environment_.profileFolder / "AppData" / "Local" / "Microsoft" / "Windows Sidebar" / "Gadgets" /
                    kFolderName;
     std::error_code ec;

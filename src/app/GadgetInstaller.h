@@ -28,7 +28,7 @@ public:
 
     explicit GadgetInstaller(GadgetEnvironment environment) : environment_(std::move(environment)) {}
 
-    /// Windows 7 only (6.1 or major 7). An existing destination is left as it is; every
+    /// Windows 7 only (6.1 or major 7), and only when both folders are known. An existing destination is left as it is; every
     /// file-system failure is ignored.
     void Install();
     /// After each rewrite of "CurrInfo.xml": the gadget's copy, when installed.

@@ -32,28 +32,43 @@ struct GadgetRig {
     void WriteState(const std::string& text) const { TempDir::WriteFile(environment.workingFolder / "CurrInfo.xml", text); }
 };
 
+// Runs a case in another working folder and goes back to the test run's own.
+struct WorkingFolder {
+    explicit WorkingFolder(const fs::path& folder) { fs::current_path(folder); }
+    ~WorkingFolder() { fs::current_path(previous); }
+    fs::path previous = fs::current_path();
+};
+
 TEST(GadgetInstallerTest, OnlyWindows7InstallsTheGadgetAndTheCopy) {
     struct Case {
         const char* name;
         std::optional<platform::WindowsVersion> version;
         bool installs;
+        fs::path GadgetEnvironment::*unknownFolder = nullptr;
     };
     const Case cases[] = {
         {"6.1", platform::WindowsVersion{6, 1}, true},   {"7.0", platform::WindowsVersion{7, 0}, true},
         {"7.5", platform::WindowsVersion{7, 5}, true},   {"6.0", platform::WindowsVersion{6, 0}, false},
         {"6.2", platform::WindowsVersion{6, 2}, false},  {"10.0", platform::WindowsVersion{10, 0}, false},
         {"5.1", platform::WindowsVersion{5, 1}, false},  {"query failed", std::nullopt, false},
+        {"6.1, no profile folder", platform::WindowsVersion{6, 1}, false, &GadgetEnvironment::profileFolder},
+        {"6.1, no Windows folder", platform::WindowsVersion{6, 1}, false, &GadgetEnvironment::windowsFolder},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         GadgetRig rig(c.version);
-        GadgetInstaller installer(rig.environment);
+        GadgetEnvironment environment = rig.environment;
+        if (c.unknownFolder) environment.*c.unknownFolder = fs::path();
+        const WorkingFolder relativePathsLandHere(rig.environment.workingFolder);
+        GadgetInstaller installer(environment);
         installer.Install();
         EXPECT_EQ(installer.enabled(), c.installs);
         installer.RefreshCopy();  // a sampling tick
         if (!c.installs) {
             EXPECT_FALSE(fs::exists(rig.Destination()));
             EXPECT_TRUE(TempDir::Entries(rig.environment.windowsFolder).empty());
+            EXPECT_EQ(TempDir::Entries(rig.environment.workingFolder),
+                      (std::vector<std::string>{"CurrInfo.xml", GadgetInstaller::kFolderName}));
             continue;
         }
         EXPECT_EQ(installer.destination(), rig.Destination());
