@@ -34,7 +34,11 @@ void WaitProgressWindow::Track(std::function<bool()> running) {
     }
     if (timer_.isActive()) return;
     bar_->SetPos(0);
-    if (const QWidget* over = parentWidget()) move(over->window()->frameGeometry().center() - rect().center());
+    // Low in the window, clear of the confirmations the work may ask for in its middle.
+    if (const QWidget* over = parentWidget()) {
+        const QRect area = over->window()->frameGeometry();
+        move(QPoint(area.center().x(), area.top() + area.height() * 3 / 4) - rect().center());
+    }
     show();
     timer_.start();
 }
