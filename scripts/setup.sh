@@ -12,6 +12,7 @@ packages=(
   xvfb xauth
   python3            # a second program reads the monitor log back in the tests
   xdotool imagemagick  # screenshots and CPU figures of the running program under Xvfb
+  xcompmgr x11-xserver-utils  # translucent windows over a coloured desktop in screenshots
   libpulse-dev pulseaudio pulseaudio-utils sox  # the alarm tone and the speaker test, tested against a real sound server
   libudev-dev        # USB hot-plug of the companion keyboard
   dbus-daemon systemd  # the resume watcher on a test bus; the LCD service's unit checked by systemd-analyze

@@ -571,6 +571,61 @@ void SpeakerLit(QPainter& p, QSizeF s) {
     SpeakerBox(p, r, true);
 }
 
+// ---- translucent faces --------------------------------------------------------------------
+
+constexpr qreal kShadow = 12;  // the soft shadow around the host's panel; the host's margins match
+
+// A soft shadow: rounded rectangles of falling alpha, each a little larger than the last.
+void SoftShadow(QPainter& p, const QRectF& panel, qreal radius, qreal spread) {
+    p.setPen(Qt::NoPen);
+    for (qreal i = spread; i >= 1; i -= 1) {
+        const qreal t = 1 - i / spread;
+        p.setBrush(QColor(0, 0, 0, qRound(10 * t * t)));
+        p.drawRoundedRect(panel.adjusted(-i, -i + 2, i, i + 2), radius + i, radius + i);
+    }
+}
+
+// The host's face: a partly transparent panel with rounded edges over a soft shadow; the host
+// stretches its middle, so it carries nothing that would show the stretch.
+void HostFace(QPainter& p, QSizeF s) {
+    const QRectF panel = QRectF(QPointF(), s).adjusted(kShadow, kShadow - 2, -kShadow, -kShadow - 2);
+    SoftShadow(p, panel, 16, kShadow);
+    QLinearGradient fill(panel.topLeft(), panel.bottomLeft());
+    fill.setColorAt(0, QColor(0x1f, 0x24, 0x2d, 238));
+    fill.setColorAt(1, QColor(0x10, 0x13, 0x18, 246));
+    p.setBrush(fill);
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(panel, 16, 16);
+    QRadialGradient glow(panel.topLeft() + QPointF(14, 4), 44);
+    glow.setColorAt(0, QColor(0x46, 0xa0, 0xff, 40));
+    glow.setColorAt(1, QColor(0x46, 0xa0, 0xff, 0));
+    p.setBrush(glow);
+    p.drawRoundedRect(panel, 16, 16);
+    // A lighter rim, more transparent towards the bottom, reads as a glass edge.
+    QLinearGradient rim(panel.topLeft(), panel.bottomLeft());
+    rim.setColorAt(0, QColor(0x8c, 0xc6, 0xff, 150));
+    rim.setColorAt(1, QColor(0x46, 0xa0, 0xff, 60));
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QBrush(rim), 1.5));
+    p.drawRoundedRect(panel.adjusted(0.75, 0.75, -0.75, -0.75), 15.5, 15.5);
+}
+
+void WaitFace(QPainter& p, QSizeF s) {
+    const QRectF panel = QRectF(QPointF(), s).adjusted(6, 5, -6, -7);
+    SoftShadow(p, panel, 10, 6);
+    Rounded(p, panel, 10, QColor(0x24, 0x2a, 0x34, 235), QColor(0x14, 0x18, 0x1e, 240), QColor(0x46, 0xa0, 0xff, 120),
+            1.2);
+}
+
+void WaitBar(QPainter& p, QSizeF s, bool fill) {
+    const QRectF r(QPointF(), s);
+    if (fill)
+        Rounded(p, r, s.height() / 2, QColor(0x6b, 0xb8, 0xff, 230), QColor(0x2f, 0x7f, 0xd6, 230), QColor(0, 0, 0, 0));
+    else
+        Rounded(p, r, s.height() / 2, QColor(0x0b, 0x0e, 0x12, 170), QColor(0x1c, 0x21, 0x29, 170),
+                QColor(0xff, 0xff, 0xff, 30));
+}
+
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
@@ -648,6 +703,10 @@ int main(int argc, char** argv) {
     Save("groove_fill", {24, 6}, [](QPainter& p, QSizeF s) { Groove(p, s, true); });
     for (State st : {State::Normal, State::Hover, State::Down})
         Save(QString("handle") + Suffix(st), {18, 18}, [st](QPainter& p, QSizeF s) { Handle(p, s, st); });
+    Save("img_498", {200, 160}, HostFace);  // the translucent host's face
+    Save("wait_face", {260, 62}, WaitFace);
+    Save("wait_groove", {220, 22}, [](QPainter& p, QSizeF s) { WaitBar(p, s, false); });
+    Save("wait_bar", {220, 22}, [](QPainter& p, QSizeF s) { WaitBar(p, s, true); });
 
     std::printf("%d images in %s\n", written, qPrintable(outDir));
     return failed ? 1 : 0;

@@ -5,7 +5,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -15,9 +14,6 @@
 namespace vx::qt {
 namespace {
 
-constexpr int kCornerRadius = 14;
-const QColor kPanel(24, 27, 33, 235);
-const QColor kEdge(70, 160, 255, 180);
 const QColor kAccent(70, 160, 255);
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
@@ -37,11 +33,11 @@ QIcon AppIcon() {
     return QIcon(pixmap);
 }
 
-HostWindow::HostWindow(QWidget* parent) : QWidget(parent) {
+// The face, resource 498 of the original host, is the skin image "img_498".
+HostWindow::HostWindow(QWidget* parent)
+    : TranslucentWindow(Skin::Instance().Pixmap("img_498", 1.0).toImage(), parent) {
     setWindowTitle(Q(app::Text(app::msg::kAppName)));
     setWindowIcon(AppIcon());
-    setWindowFlag(Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
     setStyleSheet(
         "QLabel#caption { color: #46a0ff; font-size: 16px; font-weight: bold; background: transparent; }"
         "QPushButton#titleButton { color: #d8dee9; background: #2b313b; border: 1px solid #3b4452;"
@@ -49,7 +45,7 @@ HostWindow::HostWindow(QWidget* parent) : QWidget(parent) {
         "QPushButton#titleButton:hover { background: #36404d; border-color: #46a0ff; }");
 
     layout_ = new QVBoxLayout(this);
-    layout_->setContentsMargins(18, 12, 18, 18);
+    layout_->setContentsMargins(30, 20, 30, 30);  // inside the face's shadow
     layout_->setSpacing(10);
     layout_->addWidget(BuildTitleBar());
     CreateTrayIcon();
@@ -128,32 +124,14 @@ void HostWindow::ShowOrHide(bool visible) {
         showMinimized();
 }
 
-void HostWindow::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), kCornerRadius, kCornerRadius);
-    const QPixmap face = Skin::Instance().Pixmap("background", devicePixelRatioF());
-    if (face.isNull()) {
-        p.fillPath(path, kPanel);
-    } else {
-        p.save();
-        p.setClipPath(path);
-        p.setOpacity(kPanel.alphaF());
-        p.drawPixmap(QRectF(rect()), face, QRectF(face.rect()));
-        p.restore();
-    }
-    p.setPen(QPen(kEdge, 1.5));
-    p.drawPath(path);
-}
-
 void HostWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    TranslucentWindow::mousePressEvent(event);
 }
 
 void HostWindow::mouseMoveEvent(QMouseEvent* event) {
     if (event->buttons() & Qt::LeftButton) move(event->globalPosition().toPoint() - dragOffset_);
+    TranslucentWindow::mouseMoveEvent(event);
 }
 
 }  // namespace vx::qt

@@ -1,15 +1,16 @@
 #pragma once
-// The translucent host window around the main window: a rounded, partly transparent face
-// with its own title bar, and the notification-area icon.
+// The translucent host window around the main window: its face image (soft shadow, rounded
+// and partly transparent edges) with its own title bar, and the notification-area icon.
 #include <QPointer>
 #include <QSystemTrayIcon>
-#include <QWidget>
+
+#include "qt/TranslucentWindow.h"
 
 class QVBoxLayout;
 
 namespace vx::qt {
 
-class HostWindow final : public QWidget {
+class HostWindow final : public TranslucentWindow {
     Q_OBJECT
 public:
     explicit HostWindow(QWidget* parent = nullptr);
@@ -42,7 +43,6 @@ signals:
     void updateRequested();
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 

@@ -18,6 +18,7 @@
 #include "qt/FanCurveView.h"
 #include "qt/SkinnedButton.h"
 #include "qt/SkinnedSlider.h"
+#include "qt/WaitProgressWindow.h"
 
 namespace vx::qt {
 namespace {
@@ -361,8 +362,11 @@ QWidget* MainWindow::BuildFooter() {
     footerRow_ = row;
     row->addWidget(Bind(dialog_.buttons.reset, Style::Caption, "push", Family::Any, "reset",
                         [this] { dialog_.RestoreDefaults(); }));
-    row->addWidget(Bind(dialog_.buttons.apply, Style::Caption, "push_accent", Family::Any, "apply",
-                        [this] { dialog_.ApplySettings(); }));
+    applyWait_ = new WaitProgressWindow(QString::fromUtf8("Applying…"), this);
+    row->addWidget(Bind(dialog_.buttons.apply, Style::Caption, "push_accent", Family::Any, "apply", [this] {
+        dialog_.ApplySettings();
+        applyWait_->Track([this] { return dialog_.workerRunning(); });
+    }));
     return footer;
 }
 

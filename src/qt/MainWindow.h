@@ -31,6 +31,7 @@ class FanCurveView;
 class ProfileSlotBar;
 class SkinnedButton;
 class SkinnedSlider;
+class WaitProgressWindow;
 
 /// What the information panel shows of a GPU beside the controller's texts; read once.
 struct GpuIdentity {
@@ -169,6 +170,7 @@ private:
     peripherals::SpeakerTest* speakers_ = nullptr;
     QLabel* hdmiStatus_ = nullptr;
     ui::CCVButton lcmPanelButton_{0};  // LCD module: opens the display panel
+    WaitProgressWindow* applyWait_ = nullptr;  // while the clock-apply worker runs
 };
 
 }  // namespace vx::qt

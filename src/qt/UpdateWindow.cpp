@@ -6,12 +6,12 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
 
 #include "platform/SettingsStore.h"
 #include "platform/posix/CurlHttpDownload.h"
+#include "qt/WaitProgressWindow.h"
 
 namespace vx::qt {
 
@@ -78,10 +78,7 @@ UpdateWindow::UpdateWindow(Dlg& model, const QString& headingFamily, QWidget* pa
     list_ = new QListWidget(this);
     list_->setGeometry(row(94, 118));
     controls_[Dlg::kList] = list_;
-    busy_ = new QProgressBar(this);
-    busy_->setGeometry(row(160, 12));
-    busy_->setRange(0, 0);  // running, with no measure of how far
-    busy_->setTextVisible(false);
+    busy_ = new WaitProgressWindow(QString::fromUtf8("Checking for updates…"), this);
 
     const QRect left(236, 228, 80, 26);
     const QRect right(322, 228, 80, 26);
@@ -139,7 +136,7 @@ void UpdateWindow::Render() {
     }
     list_->clear();
     for (const std::string& line : model_.listLines()) list_->addItem(Q(line));
-    busy_->setVisible(model_.page() == Dlg::Page::Checking);
+    busy_->Track([this] { return model_.page() == Dlg::Page::Checking; });
 }
 
 void UpdateWindow::paintEvent(QPaintEvent* event) {

@@ -9,7 +9,6 @@
 
 class QLabel;
 class QListWidget;
-class QProgressBar;
 class QPushButton;
 
 namespace vx::platform {
@@ -20,6 +19,8 @@ class IEventLoop;
 }
 
 namespace vx::qt {
+
+class WaitProgressWindow;
 
 class UpdateWindow final : public QDialog {
     Q_OBJECT
@@ -42,7 +43,7 @@ private:
     QFont heading_;
     std::map<int, QWidget*> controls_;
     QListWidget* list_ = nullptr;
-    QProgressBar* busy_ = nullptr;
+    WaitProgressWindow* busy_ = nullptr;  // while the check downloads
 };
 
 /// The tray menu's "Update": runs the check's window modally. The server is the "UpdateServer"

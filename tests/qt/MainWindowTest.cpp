@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/CMultiLangSupp.h"
 #include "gpu/DriverBinding.h"
 #include "gpu/NvApiIds.h"
 #include "monitor/SampleLoop.h"
@@ -23,6 +24,7 @@
 #include "qt/Skin.h"
 #include "qt/SkinnedButton.h"
 #include "qt/SkinnedSlider.h"
+#include "qt/WaitProgressWindow.h"
 #include "sim/ClockConfig.h"
 #include "sim/Rig.h"
 #include "sim/Simulator.h"
@@ -175,6 +177,23 @@ TEST_F(MainWindowTest, ApplyReachesTheSimulatorAndTheResultShowsItsBox) {
     dialog->JoinWorker();
     EXPECT_EQ(sim::Pstate0DeltasKhz(simulator->rig().gpus[kKepler].clocks).first, target * 1000);
     EXPECT_EQ(Slider(offset)->value(), offset.GetPos()) << "the window shows what the GPU holds";
+}
+
+// The VF-point GPU's apply asks before writing: the worker waits on the answer meanwhile.
+TEST_F(MainWindowTest, TheWaitBarShowsWhileTheClockWorkerRunsAndGoesAfter) {
+    Open(sim::DemoRig());
+    ASSERT_EQ(dialog->currentGpu(), kPascal);
+    auto* wait = window->findChild<qt::WaitProgressWindow*>();
+    ASSERT_NE(wait, nullptr);
+    bool shownDuringWork = false;
+    prompts.onShow = [&](const ScriptedPrompts::Shown& box) {
+        if (box.text == app::Text(app::msg::kOverclockWarning)) shownDuringWork = wait->isVisible();
+    };
+    Button(dialog->buttons.apply)->click();
+    ASSERT_TRUE(WaitForBox("Hardware settings applied!"));
+    EXPECT_TRUE(shownDuringWork);
+    dialog->JoinWorker();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !wait->isVisible(); }));
 }
 
 TEST_F(MainWindowTest, AFailedApplyShowsTheErrorBox) {

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
-#include <QProgressBar>
 #include <QPushButton>
 
 #include <cstdlib>
@@ -15,6 +14,7 @@
 #include "qt/QtEventLoop.h"
 #include "qt/QtTestApp.h"
 #include "qt/UpdateWindow.h"
+#include "qt/WaitProgressWindow.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempDir.h"
 
@@ -60,14 +60,14 @@ TEST_P(UpdateWindowPages, NextShowsTheResultPage) {
     ASSERT_NE(next, nullptr);
     ASSERT_EQ(next->text(), "Next");
     next->click();
-    EXPECT_TRUE(window.findChild<QProgressBar*>()->isVisible());  // shows that the check runs
+    EXPECT_TRUE(window.findChild<qt::WaitProgressWindow*>()->isVisible());  // shows that the check runs
     QElapsedTimer waited;
     waited.start();
     while (model.page() == Dlg::Page::Checking && waited.elapsed() < 20000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_EQ(model.page(), c.page);
 
-    EXPECT_FALSE(window.findChild<QProgressBar*>()->isVisible());
+    EXPECT_FALSE(window.findChild<qt::WaitProgressWindow*>()->isVisible());
     EXPECT_FALSE(next->isVisible());
     EXPECT_EQ(window.findChild<QListWidget*>()->isVisible(), c.listLines > 0);
     EXPECT_EQ(window.findChild<QListWidget*>()->count(), c.listLines);
