@@ -39,10 +39,11 @@ run_one() {
   local corpus="$build/corpus/$name" crashes="$build/crashes/$name" log="$build/logs/$name.log"
   rm -rf "$crashes"
   mkdir -p "$corpus" "$crashes" "$build/limits/$name"
+  : >"$log"  # this run's figures only
   if [ "$limit" -gt 0 ]; then
     padded "$root/fuzz/corpus/$name/$seed" "$limit" "$build/limits/$name/at-limit"
     padded "$root/fuzz/corpus/$name/$seed" $((limit + 1)) "$build/limits/$name/above-limit"
-    "$build/fuzz/$name" "$build/limits/$name"/* >"$log" 2>&1 || { echo "$name: failed on a size-limit input (see $log)"; return 1; }
+    "$build/fuzz/$name" "$build/limits/$name"/* >>"$log" 2>&1 || { echo "$name: failed on a size-limit input (see $log)"; return 1; }
   fi
   "$build/fuzz/$name" "$corpus" "$root/fuzz/corpus/$name" -max_total_time="$seconds" -print_final_stats=1 \
     -rss_limit_mb=4096 -artifact_prefix="$crashes/" >>"$log" 2>&1 || true
