@@ -26,6 +26,7 @@ limits=(
   "BiosScanFuzzer 0"
   "FrameDecoderFuzzer 0"
   "InfoXmlFuzzer $((1 << 20)) Info.xml"
+  "WaveFileFuzzer 0"
 )
 
 mkdir -p "$build/logs"
